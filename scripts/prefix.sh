@@ -1,0 +1,32 @@
+#!/bin/sh
+# Prepares the Wine prefix of a build folder: creates it once (win64, no Mono or Gecko),
+# chooses the graphics driver, starts a persistent wineserver with its output detached
+# and registers the test bed.  Usage: prefix.sh <build-dir> headless|display
+set -e
+build=$(cd "$1" && pwd)
+mode=${2:-headless}
+export WINEPREFIX="$build/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ ! -f "$WINEPREFIX/.lathmere-ready" ]; then
+  echo "Creating Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  DISPLAY= wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.lathmere-ready"
+fi
+
+# Headless: windows, dialogs and cross-process messages work without an X server.
+if [ "$mode" = headless ]; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+else
+  wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+fi
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+
+# A persistent server whose stdio is not ctest's pipe (otherwise ctest waits for it forever).
+wineserver -p </dev/null >/dev/null 2>&1
+wine "$build/bin/tbsetup.exe" </dev/null

@@ -1,0 +1,13 @@
+#!/bin/sh
+# The test command: installs what is missing, builds Debug (and Release, which must build too),
+# prepares the Wine prefix and runs every test under Wine.
+set -e
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+cmake --preset debug >/dev/null
+cmake --build --preset debug
+cmake --preset release >/dev/null
+cmake --build --preset release
+./scripts/prefix.sh build/debug headless
+trap 'WINEPREFIX="$PWD/build/debug/wineprefix" wineserver -k 2>/dev/null || true' EXIT
+ctest --preset debug "$@"
