@@ -1,0 +1,169 @@
+// The viewer bridge's publication and release: the running object table entry and the
+// GraphEdit process it tracks.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ComPtr.h"
+#include "Helpers.h"
+#include "TestSupport.h"
+
+namespace {
+
+// Lets a test hand the bridge a child process of its own, as if the bridge had started it.
+class CTrackingGraphEdit : public CGraphEdit {
+public:
+    void Track(const PROCESS_INFORMATION& rgPI) { m_rgPI = rgPI; }
+};
+
+PROCESS_INFORMATION StartQuitProbe(const wchar_t* pszArgs) {
+    std::wstring cmd = L"\"" + test::BinDir() + L"\\quitprobe.exe\" " + pszArgs;
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    EXPECT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_EQ(0u, ::WaitForInputIdle(pi.hProcess, 5000));
+    return pi;
+}
+
+// Duplicates the process handle so the test can watch the process after the bridge closed its own.
+HANDLE WatchProcess(HANDLE hProcess) {
+    HANDLE hCopy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), hProcess, ::GetCurrentProcess(), &hCopy, SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                      FALSE, 0);
+    return hCopy;
+}
+
+// Whether the running object table holds an entry with this display name.
+bool RotHasEntry(const std::wstring& name) {
+    fw::ComPtr<IRunningObjectTable> spROT;
+    if (::GetRunningObjectTable(0, &spROT) != S_OK) return false;
+    fw::ComPtr<IEnumMoniker> spEnum;
+    spROT->EnumRunning(&spEnum);
+    fw::ComPtr<IBindCtx> spBindCtx;
+    ::CreateBindCtx(0, &spBindCtx);
+    bool bFound = false;
+    for (;;) {
+        fw::ComPtr<IMoniker> spMoniker;
+        if (spEnum->Next(1, &spMoniker, nullptr) != S_OK) break;
+        LPOLESTR pszName = nullptr;
+        if (SUCCEEDED(spMoniker->GetDisplayName(spBindCtx, nullptr, &pszName))) {
+            bFound = bFound || name == pszName;
+            ::CoTaskMemFree(pszName);
+        }
+    }
+    return bFound;
+}
+
+TEST(GraphEditState, FreshObjectIsIdleAndCloseCanBeRepeated) {
+    test::AssertionCollector collector;
+    CGraphEdit graphEdit;
+    for (int i = 0; i < 3; ++i) {
+        graphEdit.Close();
+        EXPECT_EQ(0u, graphEdit.Cookie());
+        EXPECT_EQ(nullptr, graphEdit.ProcessInfo().hProcess);
+        EXPECT_EQ(nullptr, graphEdit.ProcessInfo().hThread);
+        EXPECT_EQ(0u, graphEdit.ProcessInfo().dwProcessId);
+        EXPECT_EQ(nullptr, graphEdit.GraphEditWindow());
+        EXPECT_EQ(nullptr, graphEdit.ListBoxWindow());
+    }
+    CGraphEdit::RemoveFromRot(0);
+    EXPECT_TRUE(collector.All().empty());
+}
+
+TEST(GraphEditRot, NameIsLowerCaseZeroPaddedLow32Bits) {
+    wchar_t sz[64];
+    CGraphEdit::FormatCookieName(reinterpret_cast<void*>(0x000001D2A3F41230ull), 6700, sz);
+    EXPECT_STREQ(L"FilterGraph a3f41230 pid 00001a2c", sz);
+    CGraphEdit::FormatCookieName(reinterpret_cast<void*>(0xABC0ull), 0xFFFFFFFF, sz);
+    EXPECT_STREQ(L"FilterGraph 0000abc0 pid ffffffff", sz);
+    EXPECT_EQ(33u, wcslen(sz));
+}
+
+TEST(GraphEditRot, NullArgumentsAreRefused) {
+    test::AssertionCollector collector;
+    DWORD dwCookie = 1234;
+    EXPECT_HR(E_INVALIDARG, CGraphEdit::AddToRot(nullptr, &dwCookie));
+    EXPECT_EQ(1234u, dwCookie);
+    fw::ComPtr<IStream> spObject;
+    ASSERT_HR(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &spObject));
+    EXPECT_HR(E_POINTER, CGraphEdit::AddToRot(spObject, nullptr));
+#ifdef _DEBUG
+    EXPECT_EQ((std::vector<std::wstring>{L"pGraph != 0", L"pdwCookie != 0"}), collector.Expressions(L"Helpers"));
+#endif
+}
+
+TEST(GraphEditRot, PublishedUnderItemMonikerAndRevokedByClose) {
+    fw::ComPtr<IStream> spObject;
+    ASSERT_HR(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &spObject));
+    ULONG cRefBefore = test::RefCount(spObject);
+
+    class : public CGraphEdit {
+    public:
+        DWORD* CookieSlot() { return &m_dwCookie; }
+    } graphEdit;
+    ASSERT_HR(S_OK, CGraphEdit::AddToRot(spObject, graphEdit.CookieSlot()));
+    EXPECT_NE(0u, graphEdit.Cookie());
+
+    wchar_t szName[64];
+    CGraphEdit::FormatCookieName(spObject.Get(), ::GetCurrentProcessId(), szName);
+    EXPECT_TRUE(RotHasEntry(std::wstring(L"!") + szName));
+    EXPECT_GT(test::RefCount(spObject), cRefBefore);  // the table holds the object
+
+    graphEdit.Close();
+    EXPECT_EQ(0u, graphEdit.Cookie());
+    EXPECT_FALSE(RotHasEntry(std::wstring(L"!") + szName));
+    EXPECT_EQ(cRefBefore, test::RefCount(spObject));
+}
+
+TEST(GraphEditUnload, ChildThatObeysWmQuitEnds) {
+    PROCESS_INFORMATION pi = StartQuitProbe(L"");
+    HANDLE hWatch = WatchProcess(pi.hProcess);
+    CTrackingGraphEdit graphEdit;
+    graphEdit.Track(pi);
+    DWORD dwStart = ::GetTickCount();
+    graphEdit.Close();
+    DWORD dwElapsed = ::GetTickCount() - dwStart;
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hWatch, 2000));
+    DWORD dwExit = 99;
+    ::GetExitCodeProcess(hWatch, &dwExit);
+    EXPECT_EQ(0u, dwExit);  // left its loop through WM_QUIT, not its 10 s deadline
+    EXPECT_LT(dwElapsed, 1000u);
+    EXPECT_EQ(nullptr, graphEdit.ProcessInfo().hProcess);
+    EXPECT_EQ(0u, graphEdit.ProcessInfo().dwThreadId);
+    ::CloseHandle(hWatch);
+}
+
+TEST(GraphEditUnload, ChildThatIgnoresWmQuitRunsOnAfterAboutOneSecond) {
+    PROCESS_INFORMATION pi = StartQuitProbe(L"ignore-quit");
+    HANDLE hWatch = WatchProcess(pi.hProcess);
+    CTrackingGraphEdit graphEdit;
+    graphEdit.Track(pi);
+    DWORD dwStart = ::GetTickCount();
+    graphEdit.UnloadGraphEdit();
+    DWORD dwElapsed = ::GetTickCount() - dwStart;
+    EXPECT_GE(dwElapsed, 950u);
+    EXPECT_LT(dwElapsed, 2000u);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(hWatch, 0));  // still running, untracked
+    EXPECT_EQ(nullptr, graphEdit.ProcessInfo().hThread);
+    ::TerminateProcess(hWatch, 0);
+    ::WaitForSingleObject(hWatch, 2000);
+    ::CloseHandle(hWatch);
+}
+
+TEST(GraphEditUnload, ChildAlreadyEndedIsReleasedWithoutReport) {
+    test::AssertionCollector collector;
+    PROCESS_INFORMATION pi = StartQuitProbe(L"");
+    ::PostThreadMessageW(pi.dwThreadId, WM_QUIT, 0, 0);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pi.hProcess, 2000));
+    CTrackingGraphEdit graphEdit;
+    graphEdit.Track(pi);
+    DWORD dwStart = ::GetTickCount();
+    graphEdit.Close();
+    EXPECT_LT(::GetTickCount() - dwStart, 500u);
+    EXPECT_EQ(nullptr, graphEdit.ProcessInfo().hProcess);
+    EXPECT_TRUE(collector.All().empty());
+}
+
+}  // namespace
