@@ -29,4 +29,8 @@ wineserver -w 2>/dev/null || true
 
 # A persistent server whose stdio is not ctest's pipe (otherwise ctest waits for it forever).
 wineserver -p </dev/null >/dev/null 2>&1
-wine "$build/bin/tbsetup.exe" </dev/null
+if [ -f "$build/bin/tbsetup.exe" ]; then
+  wine "$build/bin/tbsetup.exe" </dev/null
+else
+  echo "prefix.sh: $build/bin/tbsetup.exe not built; test bed not registered" >&2
+fi

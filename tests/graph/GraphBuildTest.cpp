@@ -1,0 +1,254 @@
+// CGraph::BuildGraph against real .grf files, the test bed's graph manager and its filters:
+// what each outcome leaves behind, and the debug reports on the way.
+#include <windows.h>
+#include <dshow.h>
+
+#include <gtest/gtest.h>
+
+#include "ComPtr.h"
+#include "Graph.h"
+#include "GraphFiles.h"
+#include "TestSupport.h"
+#include "TestbedIds.h"
+
+namespace {
+
+const char kWriterOnly[] =
+    "filter 0001 \"Lathmere writer\" writer\n"
+    "data name=First\n"
+    "clock 0000\n";
+
+const char kSourceAndWriter[] =
+    "filter 0001 \"Tavrel\" tavrel\n"
+    "filter 0002 \"Lathmere writer\" writer\n"
+    "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
+    "clock 0000\n";
+
+const wchar_t kFilters[] = L"testfilters.dll";
+const wchar_t kGraphs[] = L"grfpersist.dll";
+
+std::wstring Expected(const wchar_t* pszMessage) { return std::wstring(L"!L\"") + pszMessage + L"\""; }
+
+class BuildGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_dir = test::MakeTempDir(L"build"); }
+
+    std::wstring File(const wchar_t* pszName, const std::string& description) {
+        return test::WriteGraphFile(m_dir, pszName, description);
+    }
+    // Builds a graph with a writer, so a test can see what a later call leaves of it.
+    void BuildWriterGraph(CGraph& graph) {
+        ASSERT_HR(S_OK, graph.BuildGraph(File(L"writer.grf", kWriterOnly).c_str()));
+        ASSERT_FALSE(graph.IsEmpty());
+    }
+    static bool HoldsWriter(CGraph& graph) {
+        DWORD dw = 0;
+        return graph.GetInterleaving(&dw) == S_OK;
+    }
+
+    std::wstring m_dir;
+    test::AssertionCollector m_asserts;
+};
+
+TEST_F(BuildGraphTest, WriterFoundGivesSOkWithGraphAndWriterHeld) {
+    CGraph graph;
+    EXPECT_HR(S_OK, graph.BuildGraph(File(L"both.grf", kSourceAndWriter).c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_TRUE(HoldsWriter(graph));
+    EXPECT_TRUE(m_asserts.All().empty());
+}
+
+TEST_F(BuildGraphTest, NullNameLeavesThePreviousGraphAndWriter) {
+    CGraph graph;
+    BuildWriterGraph(graph);
+    EXPECT_HR(E_INVALIDARG, graph.BuildGraph(nullptr));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_TRUE(HoldsWriter(graph));
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{L"pszName != 0"}, m_asserts.Expressions(L"Graph"));
+#endif
+}
+
+TEST_F(BuildGraphTest, ExtensionIsComparedWithoutRegardToCase) {
+    for (const wchar_t* pszName : {L"upper.GRF", L"mixed.gRf"}) {
+        CGraph graph;
+        EXPECT_HR(S_OK, graph.BuildGraph(File(pszName, kWriterOnly).c_str())) << test::Narrow(pszName);
+    }
+}
+
+TEST_F(BuildGraphTest, NamesNotEndingInGrfAreRefusedAfterTheOldGraphIsReleased) {
+    for (const wchar_t* pszName : {L"x.grf.bak", L"grf", L"", L"C:\\graphs\\a.gr"}) {
+        CGraph graph;
+        BuildWriterGraph(graph);
+        m_asserts.Clear();
+        EXPECT_HR(E_INVALIDARG, graph.BuildGraph(pszName)) << test::Narrow(pszName);
+        EXPECT_TRUE(graph.IsEmpty());
+        EXPECT_FALSE(HoldsWriter(graph));
+#ifdef _DEBUG
+        EXPECT_EQ(Expected(L"CGraph::BuildGraph(): file is not .grf file"), m_asserts.Expressions(L"Graph").at(0));
+#endif
+    }
+}
+
+TEST_F(BuildGraphTest, MissingFileGivesTheStorageStatusWithAnEmptyGraphHeld) {
+    CGraph graph;
+    std::wstring path = m_dir + L"\\missing.grf";
+    EXPECT_HR(STG_E_FILENOTFOUND, graph.BuildGraph(path.c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_FALSE(HoldsWriter(graph));
+#ifdef _DEBUG
+    EXPECT_EQ(Expected(L"CGraph::BuildFromGRFFile(): Can't open .grf file"), m_asserts.Expressions(L"Graph").at(0));
+#endif
+}
+
+TEST_F(BuildGraphTest, FileThatIsNotACompoundFileGivesTheStorageStatus) {
+    std::wstring path = m_dir + L"\\text.grf";
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD cb = 0;
+    ::WriteFile(h, "0003\r\nFILTERS\r\n", 15, &cb, nullptr);
+    ::CloseHandle(h);
+
+    fw::ComPtr<IStorage> spStorage;
+    HRESULT hrPlatform = ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &spStorage);
+    ASSERT_TRUE(FAILED(hrPlatform));
+
+    CGraph graph;
+    EXPECT_HR(hrPlatform, graph.BuildGraph(path.c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+}
+
+TEST_F(BuildGraphTest, CompoundFileWithoutTheGraphStreamGivesTheStreamStatus) {
+    std::wstring path = m_dir + L"\\nostream.grf";
+    {
+        fw::ComPtr<IStorage> spStorage;
+        ASSERT_HR(S_OK, ::StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &spStorage));
+        fw::ComPtr<IStream> spStream;
+        ASSERT_HR(S_OK, spStorage->CreateStream(L"SomethingElse", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                                &spStream));
+    }
+    CGraph graph;
+    EXPECT_HR(STG_E_FILENOTFOUND, graph.BuildGraph(path.c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_FALSE(HoldsWriter(graph));
+#ifdef _DEBUG
+    EXPECT_EQ(Expected(L"CGraph::BuildFromGRFFile(): Invalid .grf file"), m_asserts.Expressions(L"Graph").at(0));
+#endif
+}
+
+TEST_F(BuildGraphTest, FileHeldOpenByAnotherOpenerCannotBeOpened) {
+    std::wstring path = File(L"held.grf", kWriterOnly);
+    fw::ComPtr<IStorage> spHolder;
+    ASSERT_HR(S_OK, ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &spHolder));
+    CGraph graph;
+    HRESULT hr = graph.BuildGraph(path.c_str());
+    EXPECT_TRUE(FAILED(hr)) << test::Narrow(test::HrText(hr));
+    EXPECT_FALSE(HoldsWriter(graph));
+    spHolder.Release();
+    EXPECT_HR(S_OK, graph.BuildGraph(path.c_str()));  // and opens once the other opener is gone
+}
+
+TEST_F(BuildGraphTest, LoadThatFailsHalfWayKeepsThePartlyLoadedGraph) {
+    std::wstring path = File(L"half.grf",
+                             "filter 0001 \"Tavrel\" tavrel\n"
+                             "filter 0002 \"Unknown\" {00000000-1111-2222-3333-444444444444}\n"
+                             "clock 0000\n");
+    CGraph graph;
+    EXPECT_HR(REGDB_E_CLASSNOTREG, graph.BuildGraph(path.c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_FALSE(HoldsWriter(graph));
+    EXPECT_GE(test::LiveObjects(kFilters), 1);  // the source made it into the graph
+#ifdef _DEBUG
+    EXPECT_EQ(Expected(L"CGraph::BuildFromGRFFile(): Can't load data from .grf file"),
+              m_asserts.Expressions(L"Graph").at(0));
+#endif
+    graph.Clear();
+    EXPECT_EQ(0, test::LiveObjects(kFilters));
+}
+
+TEST_F(BuildGraphTest, GraphWithoutWriterGivesSFalse) {
+    CGraph graph;
+    EXPECT_HR(S_FALSE, graph.BuildGraph(File(L"nowriter.grf", "filter 0001 \"Tavrel\" tavrel\nclock 0000\n").c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    BOOL b = 7;
+    EXPECT_HR(E_FAIL, graph.GetSharedAccess(&b));
+    EXPECT_EQ(7, b);
+    EXPECT_TRUE(m_asserts.Expressions(L"Graph").size() <= 1);  // only the option call's own report
+}
+
+TEST_F(BuildGraphTest, WriterWithoutControlInterfaceGivesSOkWithNoWriterHeld) {
+    CGraph graph;
+    std::wstring path = File(L"nocontrol.grf",
+                             "filter 0001 \"Lathmere writer\" writer\n"
+                             "data withhold=IWriterControl\n"
+                             "clock 0000\n");
+    EXPECT_HR(S_OK, graph.BuildGraph(path.c_str()));
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_FALSE(HoldsWriter(graph));
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{L"*ppWriter != 0"}, m_asserts.Expressions(L"Graph"));
+#endif
+}
+
+// The order in which the graph manager enumerates the filters of a file, seen independently.
+std::vector<std::wstring> EnumeratedNames(const std::wstring& path) {
+    fw::ComPtr<IGraphBuilder> spGraph;
+    EXPECT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
+    fw::ComPtr<IStorage> spStorage;
+    EXPECT_HR(S_OK, ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &spStorage));
+    fw::ComPtr<IStream> spStream;
+    EXPECT_HR(S_OK, spStorage->OpenStream(L"ActiveMovieGraph", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &spStream));
+    fw::ComQIPtr<IPersistStream> spPersist(spGraph);
+    EXPECT_HR(S_OK, spPersist->Load(spStream));
+    std::vector<std::wstring> names;
+    fw::ComPtr<IEnumFilters> spEnum;
+    spGraph->EnumFilters(&spEnum);
+    for (;;) {
+        fw::ComPtr<IBaseFilter> spFilter;
+        if (spEnum->Next(1, &spFilter, nullptr) != S_OK) break;
+        FILTER_INFO info = {};
+        spFilter->QueryFilterInfo(&info);
+        if (info.pGraph) info.pGraph->Release();
+        names.push_back(info.achName);
+    }
+    return names;
+}
+
+TEST_F(BuildGraphTest, OfTwoWritersTheFirstEnumeratedIsUsed) {
+    std::wstring path = File(L"two.grf",
+                             "filter 0001 \"Alpha\" writer\n"
+                             "data name=Alpha\n"
+                             "filter 0002 \"Beta\" writer\n"
+                             "data name=Beta\n"
+                             "clock 0000\n");
+    std::vector<std::wstring> order = EnumeratedNames(path);
+    ASSERT_EQ(2u, order.size());
+
+    CGraph graph;
+    ASSERT_HR(S_OK, graph.BuildGraph(path.c_str()));
+    fw::ComBstr cbsVersion;
+    ASSERT_HR(S_OK, graph.GetVersionString(cbsVersion));
+    EXPECT_EQ(0u, std::wstring(cbsVersion.Text()).find(order[0] + L" [")) << test::Narrow(cbsVersion.Text());
+}
+
+TEST_F(BuildGraphTest, GraphManagerThatCannotBeCreatedLeavesTheObjectEmpty) {
+    // A per-user registration that names a missing server hides the graph manager.
+    const wchar_t kKey[] = L"Software\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}\\InprocServer32";
+    HKEY hKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr));
+    const wchar_t kMissing[] = L"C:\\nowhere\\missing.dll";
+    ::RegSetValueExW(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kMissing), sizeof(kMissing));
+    ::RegCloseKey(hKey);
+
+    CGraph graph;
+    HRESULT hr = graph.BuildGraph(File(L"any.grf", kWriterOnly).c_str());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}");
+
+    EXPECT_TRUE(FAILED(hr)) << test::Narrow(test::HrText(hr));
+    EXPECT_TRUE(graph.IsEmpty());
+#ifdef _DEBUG
+    EXPECT_EQ(Expected(L"CGraph::BuildGraph(): m_spGraph.CoCreateInstance() FAILED"),
+              m_asserts.Expressions(L"Graph").at(0));
+#endif
+}
+
+}  // namespace
