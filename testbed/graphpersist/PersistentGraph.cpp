@@ -1,0 +1,181 @@
+// GRF persistence for Wine's filter graph manager.
+//
+// Wine's graph manager (quartz.dll, CLSID_FilterGraph) does not offer IPersistStream, so
+// GraphEdit files cannot be loaded into it. This server is registered in the test prefix
+// under CLSID_FilterGraph in quartz's place; each object it makes aggregates a graph
+// manager created through quartz.dll's own class factory and adds IPersistStream:
+// Load builds the graph a GRF stream describes, Save writes the graph as a GRF stream.
+#include "PersistentGraph.h"
+
+#include <new>
+
+#include "ComPtr.h"
+#include "GraphLoad.h"
+#include "GraphSave.h"
+#include "GrfFormat.h"
+
+namespace grfpersist {
+namespace {
+
+LONG g_cLiveObjects = 0;
+
+// No GraphEdit stream comes near this; a stream that does is not a graph.
+constexpr size_t kMaxStreamBytes = 64u << 20;
+constexpr ULONG kReadChunk = 64u << 10;
+
+// Loaded once and kept for the life of the process, as COM keeps it: quartz's own
+// objects (filters, clocks, the graph's threads) may outlive any one of our graphs.
+HMODULE QuartzModule() {
+    static HMODULE s_hQuartz = ::LoadLibraryW(L"quartz.dll");
+    return s_hQuartz;
+}
+
+HRESULT GetQuartzFactory(IClassFactory** ppFactory) {
+    HMODULE hQuartz = QuartzModule();
+    if (!hQuartz) return HRESULT_FROM_WIN32(::GetLastError());
+    auto pfnGetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+        reinterpret_cast<void*>(::GetProcAddress(hQuartz, "DllGetClassObject")));
+    if (!pfnGetClassObject) return HRESULT_FROM_WIN32(::GetLastError());
+    return pfnGetClassObject(CLSID_FilterGraph, IID_IClassFactory, reinterpret_cast<void**>(ppFactory));
+}
+
+// Reads from the current position to the end. Stat only sizes the buffer: not every
+// stream answers it, and the reads decide where the stream ends.
+HRESULT ReadWholeStream(IStream* pStm, std::vector<uint8_t>& bytes) {
+    STATSTG rgStat = {};
+    if (SUCCEEDED(pStm->Stat(&rgStat, STATFLAG_NONAME)) && rgStat.cbSize.QuadPart <= kMaxStreamBytes)
+        bytes.reserve(static_cast<size_t>(rgStat.cbSize.QuadPart));
+    for (;;) {
+        size_t cbOld = bytes.size();
+        bytes.resize(cbOld + kReadChunk);
+        ULONG cbRead = 0;
+        HRESULT hr = pStm->Read(bytes.data() + cbOld, kReadChunk, &cbRead);
+        bytes.resize(cbOld + (SUCCEEDED(hr) ? cbRead : 0));
+        if (FAILED(hr)) return hr;
+        if (cbRead == 0) return S_OK;
+        if (bytes.size() > kMaxStreamBytes) return VFW_E_INVALID_FILE_FORMAT;
+    }
+}
+
+}  // namespace
+
+CPersistentGraph::CPersistentGraph() { ::InterlockedIncrement(&g_cLiveObjects); }
+
+CPersistentGraph::~CPersistentGraph() {
+    if (m_pInner) m_pInner->Release();
+    ::InterlockedDecrement(&g_cLiveObjects);
+}
+
+LONG CPersistentGraph::LiveObjects() { return g_cLiveObjects; }
+
+HRESULT CPersistentGraph::Create(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    CPersistentGraph* pGraph = new (std::nothrow) CPersistentGraph();
+    if (!pGraph) return E_OUTOFMEMORY;
+    // The creation reference keeps the object alive while the inner object, which may
+    // AddRef and Release its outer during construction, is made.
+    HRESULT hr = pGraph->CreateInner();
+    if (SUCCEEDED(hr)) hr = pGraph->QueryInterface(riid, ppv);
+    pGraph->Release();
+    return hr;
+}
+
+HRESULT CPersistentGraph::CreateInner() {
+    fw::ComPtr<IClassFactory> spFactory;
+    HRESULT hr = GetQuartzFactory(&spFactory);
+    if (FAILED(hr)) return hr;
+    return spFactory->CreateInstance(static_cast<IUnknown*>(this), IID_IUnknown,
+                                     reinterpret_cast<void**>(&m_pInner));
+}
+
+HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IPersistStream) {
+        *ppv = static_cast<IPersistStream*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (!m_pInner) return E_NOINTERFACE;
+    return m_pInner->QueryInterface(riid, ppv);
+}
+
+ULONG CPersistentGraph::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_cRef)); }
+
+ULONG CPersistentGraph::Release() {
+    LONG cRef = ::InterlockedDecrement(&m_cRef);
+    if (cRef == 0) {
+        // The inner object may AddRef and Release us while it is torn down; the count
+        // held at one keeps that from reaching zero a second time.
+        m_cRef = 1;
+        delete this;
+    }
+    return static_cast<ULONG>(cRef);
+}
+
+HRESULT CPersistentGraph::GetFilterGraph(IFilterGraph** ppGraph) {
+    return m_pInner->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(ppGraph));
+}
+
+HRESULT CPersistentGraph::GetClassID(CLSID* pClassID) {
+    if (!pClassID) return E_POINTER;
+    *pClassID = CLSID_FilterGraph;
+    return S_OK;
+}
+
+// Changes to the graph are made through the graph manager's own interfaces, which do not
+// tell us about them: the graph is never known to be clean.
+HRESULT CPersistentGraph::IsDirty() { return S_FALSE; }
+
+// A stream that does not parse (malformed, truncated, anything after END) returns
+// VFW_E_INVALID_FILE_FORMAT and adds nothing to the graph.
+HRESULT CPersistentGraph::Load(IStream* pStm) {
+    if (!pStm) return E_POINTER;
+    std::vector<uint8_t> bytes;
+    HRESULT hr = ReadWholeStream(pStm, bytes);
+    if (FAILED(hr)) return hr;
+    grf::Graph graph;
+    grf::ParseError error;
+    if (!grf::Parse(bytes.data(), bytes.size(), graph, error)) return VFW_E_INVALID_FILE_FORMAT;
+    hr = CheckGraph(graph);
+    if (FAILED(hr)) return hr;
+    fw::ComPtr<IFilterGraph> spGraph;
+    hr = GetFilterGraph(&spGraph);
+    if (FAILED(hr)) return hr;
+    return BuildGraph(spGraph, graph);
+}
+
+HRESULT CPersistentGraph::SaveToBytes(BOOL fClearDirty, std::vector<uint8_t>& bytes) {
+    fw::ComPtr<IFilterGraph> spGraph;
+    HRESULT hr = GetFilterGraph(&spGraph);
+    if (FAILED(hr)) return hr;
+    grf::Graph graph;
+    hr = DescribeGraph(spGraph, fClearDirty, graph);
+    if (FAILED(hr)) return hr;
+    bytes = grf::Write(graph);
+    return S_OK;
+}
+
+HRESULT CPersistentGraph::Save(IStream* pStm, BOOL fClearDirty) {
+    if (!pStm) return E_POINTER;
+    std::vector<uint8_t> bytes;
+    HRESULT hr = SaveToBytes(fClearDirty, bytes);
+    if (FAILED(hr)) return hr;
+    ULONG cbWritten = 0;
+    hr = pStm->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &cbWritten);
+    if (FAILED(hr)) return hr;
+    return cbWritten == bytes.size() ? S_OK : STG_E_MEDIUMFULL;
+}
+
+// The exact size, found by writing the stream: the filters' data can only be measured so.
+HRESULT CPersistentGraph::GetSizeMax(ULARGE_INTEGER* pcbSize) {
+    if (!pcbSize) return E_POINTER;
+    pcbSize->QuadPart = 0;
+    std::vector<uint8_t> bytes;
+    HRESULT hr = SaveToBytes(FALSE, bytes);
+    if (SUCCEEDED(hr)) pcbSize->QuadPart = bytes.size();
+    return hr;
+}
+
+}  // namespace grfpersist

@@ -1,0 +1,50 @@
+// CPersistentGraph: Wine's filter graph manager, aggregated, with IPersistStream added.
+#pragma once
+
+#include <dshow.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace grfpersist {
+
+// The outer object of the aggregate. It answers IUnknown, IPersist and IPersistStream
+// itself and hands every other interface request to the inner graph manager, whose
+// interfaces in turn delegate AddRef, Release and QueryInterface back to this object.
+// It is never aggregated itself. It keeps no state beyond the inner object, so Load and
+// Save need no lock of their own: the graph manager serialises changes to the graph.
+class CPersistentGraph final : public IPersistStream {
+public:
+    static HRESULT Create(REFIID riid, void** ppv);
+    static LONG LiveObjects();
+
+    CPersistentGraph(const CPersistentGraph&) = delete;
+    CPersistentGraph& operator=(const CPersistentGraph&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IPersist
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override;
+    // IPersistStream
+    HRESULT STDMETHODCALLTYPE IsDirty() override;
+    HRESULT STDMETHODCALLTYPE Load(IStream* pStm) override;
+    HRESULT STDMETHODCALLTYPE Save(IStream* pStm, BOOL fClearDirty) override;
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* pcbSize) override;
+
+private:
+    CPersistentGraph();
+    ~CPersistentGraph();
+
+    HRESULT CreateInner();
+    // The inner graph manager's IFilterGraph for one operation. Its reference is one on
+    // this object (the inner delegates AddRef), so an ordinary Release balances it.
+    HRESULT GetFilterGraph(IFilterGraph** ppGraph);
+    HRESULT SaveToBytes(BOOL fClearDirty, std::vector<uint8_t>& bytes);
+
+    LONG m_cRef = 1;
+    IUnknown* m_pInner = nullptr;  // the inner object's own (non-delegating) IUnknown
+};
+
+}  // namespace grfpersist
