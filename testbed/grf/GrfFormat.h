@@ -71,22 +71,35 @@ struct ParseError {
 
 // Parses a whole stream. Never reads outside [data, data + size). Returns false, with
 // the error filled in, for anything malformed or truncated (nothing after END is allowed
-// but whitespace). Accepts the layout real files have and the looser whitespace of the
-// published grammar.
+// but blanks). Accepts the layout real files have and the looser whitespace of the
+// published grammar (runs of space, tab, CR, LF between tokens; blanks instead of the NUL
+// before the format type). A media type whose length differs from the bytes it counts is
+// an error. Version 0002 has no CLOCK; in version 0003 the CLOCK line is optional.
 bool Parse(const uint8_t* data, size_t size, Graph& graph, ParseError& error);
 
 // Writes the exact layout real GraphEdit files have (10-digit lengths, 4-digit ids,
 // upper-case braced GUIDs, CR LF between records, NUL before the format type, nothing after END).
+// The clock line is written only for version 3 with clock.present. Names, pin ids and file
+// names must not hold '"': the format has no escape for it.
 std::vector<uint8_t> Write(const Graph& graph);
 
 // A readable dump, one line per filter, connection and clock, in the style:
 //   F 0001 "FlipCam" {F89EB97B-2A47-49B5-A1B1-5E530517CDF6} data=0 B
 //   C 0001 "1" -> 0002 "In": mt-block 374 B; {major} / {subtype}; fixed=1 temporal=0 lSampleSize=2764800; {format} cbFormat=88
-//   CLOCK 1 {E436EBB1-524F-11CE-9F53-0020AF0BA770}
+//   CLOCK 1 {E436EBB1-524F-11CE-9F53-0020AF0BA770}    (or CLOCK 1 0000, or CLOCK none)
 //   END at byte 1914
+// preceded by a "VERSION 0003" line. The mt-block size is that of the media type as Write
+// lays it out. Names are converted to UTF-8.
 std::string Dump(const Graph& graph, size_t streamSize);
 
 std::string GuidToString(const Guid& guid);              // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+// Exactly 38 characters, braces included; hex digits in either case.
 bool GuidFromString(const std::u16string& text, Guid& guid);
+bool GuidFromString(const std::string& text, Guid& guid);
+
+// UTF-16 <-> UTF-8. ToUtf8 writes U+FFFD for an unpaired surrogate; FromUtf8 fails on
+// malformed UTF-8 (overlong forms, surrogates, truncated sequences).
+std::string ToUtf8(const std::u16string& text);
+bool FromUtf8(const std::string& text, std::u16string& out);
 
 }  // namespace grf
