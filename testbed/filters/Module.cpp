@@ -4,6 +4,7 @@
 
 #include <dshow.h>
 
+#include "TavrelSource.h"
 #include "TestbedIds.h"
 #include "WriterFilter.h"
 
@@ -24,6 +25,7 @@ struct ClassEntry {
 
 const ClassEntry s_rgClasses[] = {
     {&CLSID_WriterFilter, L"Lathmere writer (test bed)", &CWriterFilter::Create},
+    {&CLSID_TavrelSource, L"Tavrel source (test bed)", &CTavrelSource::Create},
 };
 
 // One static factory per class: it is not counted as a live object and never deleted.
@@ -57,10 +59,11 @@ private:
     const CreateFunction m_pfnCreate;
 };
 
-CClassFactory s_writerFactory(&CWriterFilter::Create);
+CClassFactory s_rgFactories[] = {CClassFactory(&CWriterFilter::Create), CClassFactory(&CTavrelSource::Create)};
 
 IClassFactory* FactoryFor(REFCLSID clsid) {
-    if (clsid == CLSID_WriterFilter) return &s_writerFactory;
+    for (size_t i = 0; i < ARRAYSIZE(s_rgClasses); ++i)
+        if (clsid == *s_rgClasses[i].pClsid) return &s_rgFactories[i];
     return nullptr;
 }
 

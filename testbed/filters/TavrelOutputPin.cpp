@@ -1,0 +1,208 @@
+#include "TavrelOutputPin.h"
+
+#include <algorithm>
+
+#include "MediaTypes.h"
+
+namespace tb {
+namespace {
+
+constexpr LONGLONG kUnitsPerSecond = 10000000;  // REFERENCE_TIME: 100 ns
+constexpr long kBuffers = 4;
+
+LONGLONG ScaleDown(LONGLONG a, LONGLONG b, LONGLONG c) {
+    return static_cast<LONGLONG>(static_cast<__int128>(a) * b / c);
+}
+
+LONGLONG PerformanceCounter() {
+    LARGE_INTEGER li;
+    ::QueryPerformanceCounter(&li);
+    return li.QuadPart;
+}
+
+LONGLONG PerformanceFrequency() {
+    LARGE_INTEGER li;
+    ::QueryPerformanceFrequency(&li);
+    return li.QuadPart;
+}
+
+}  // namespace
+
+CTavrelOutputPin::CTavrelOutputPin(CBaseFilter* pFilter) : CBasePin(pFilter, PINDIR_OUTPUT, L"Out") {}
+
+CTavrelOutputPin::~CTavrelOutputPin() { BreakConnect(); }
+
+HRESULT CTavrelOutputPin::QueryPinInterface(REFIID riid, void** ppv) {
+    if (riid != IID_IMediaSeeking) return E_NOINTERFACE;
+    *ppv = static_cast<IMediaSeeking*>(this);
+    AddRef();
+    return S_OK;
+}
+
+// One proposal: an untyped byte stream. Any type the other side names is taken as it is.
+HRESULT CTavrelOutputPin::GetMediaType(int i, AM_MEDIA_TYPE* pmt) {
+    if (i != 0) return VFW_S_NO_MORE_ITEMS;
+    *pmt = AM_MEDIA_TYPE{};
+    pmt->majortype = MEDIATYPE_Stream;
+    pmt->subtype = MEDIASUBTYPE_NULL;
+    pmt->bFixedSizeSamples = TRUE;
+    pmt->lSampleSize = 1;
+    pmt->formattype = FORMAT_None;
+    return S_OK;
+}
+
+HRESULT CTavrelOutputPin::CheckMediaType(const AM_MEDIA_TYPE*) { return S_OK; }
+
+// Takes the input pin's allocator, or DirectShow's memory allocator when it has none. Its
+// properties are set on each activation, since the sample size may change in between.
+HRESULT CTavrelOutputPin::CompleteConnect(IPin* pPeer) {
+    HRESULT hr = pPeer->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
+    if (FAILED(hr)) return VFW_E_NO_TRANSPORT;
+    if (FAILED(m_pInputPin->GetAllocator(&m_pAllocator))) {
+        hr = ::CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                reinterpret_cast<void**>(&m_pAllocator));
+        if (FAILED(hr)) return hr;
+    }
+    return m_pInputPin->NotifyAllocator(m_pAllocator, FALSE);
+}
+
+void CTavrelOutputPin::BreakConnect() {
+    if (m_pAllocator) m_pAllocator->Release();
+    m_pAllocator = nullptr;
+    if (m_pInputPin) m_pInputPin->Release();
+    m_pInputPin = nullptr;
+}
+
+void CTavrelOutputPin::SetFormat(const StreamFormat& format) {
+    CAutoLock lock(m_csStream);
+    m_format = format;
+}
+
+// ---- State changes (the filter's state lock is held)
+
+HRESULT CTavrelOutputPin::Activate() {
+    {
+        CAutoLock lock(m_csStream);
+        m_bQuit = m_bRunning = m_bHalted = m_bEndSent = false;
+        m_llSent = 0;
+        m_rtBeforeRun = 0;
+    }
+    if (!m_pConnected) return S_OK;  // nothing to deliver to
+    ALLOCATOR_PROPERTIES request{kBuffers, m_format.cbSample, 1, 0}, actual{};
+    HRESULT hr = m_pAllocator->SetProperties(&request, &actual);
+    if (SUCCEEDED(hr)) hr = m_pAllocator->Commit();
+    if (FAILED(hr)) return hr;
+    m_hWake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hThread = m_hWake ? ::CreateThread(nullptr, 0, &ThreadProc, this, 0, nullptr) : nullptr;
+    if (!m_hThread) {
+        hr = HRESULT_FROM_WIN32(::GetLastError());
+        Deactivate();
+    }
+    return hr;
+}
+
+// Decommitting first releases a thread that waits for a free buffer; the thread never takes
+// the state lock, so waiting for it here while holding that lock cannot deadlock.
+void CTavrelOutputPin::Deactivate() {
+    if (m_pAllocator) m_pAllocator->Decommit();
+    {
+        CAutoLock lock(m_csStream);
+        if (m_bRunning) m_rtBeforeRun = StreamTime();
+        m_bQuit = true;
+        m_bRunning = false;
+    }
+    if (m_hThread) {
+        ::SetEvent(m_hWake);
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+        m_hThread = nullptr;
+    }
+    if (m_hWake) ::CloseHandle(m_hWake);
+    m_hWake = nullptr;
+}
+
+void CTavrelOutputPin::StartRunning() {
+    CAutoLock lock(m_csStream);
+    m_qpcRunStart = PerformanceCounter();
+    m_bRunning = true;
+    if (m_hWake) ::SetEvent(m_hWake);
+}
+
+void CTavrelOutputPin::HoldStreaming() {
+    CAutoLock lock(m_csStream);
+    m_rtBeforeRun = StreamTime();
+    m_bRunning = false;
+}
+
+// ---- The streaming thread
+
+DWORD WINAPI CTavrelOutputPin::ThreadProc(void* pParam) {
+    auto* pThis = static_cast<CTavrelOutputPin*>(pParam);
+    for (;;) {
+        DWORD dwWaitMs;
+        {
+            CAutoLock lock(pThis->m_csStream);
+            if (pThis->m_bQuit) return 0;
+            dwWaitMs = pThis->DeliverDueData();
+        }
+        if (dwWaitMs != 0) ::WaitForSingleObject(pThis->m_hWake, dwWaitMs);
+    }
+}
+
+// Streaming lock held. Delivers the next sample if it is due and answers how long to wait for
+// the one after (0: at once, INFINITE: until the state changes).
+DWORD CTavrelOutputPin::DeliverDueData() {
+    if (!m_bRunning || m_bHalted || m_bEndSent) return INFINITE;
+    if (m_llSent >= TotalBytes()) {
+        m_pConnected->EndOfStream();
+        m_bEndSent = true;
+        return INFINITE;
+    }
+    REFERENCE_TIME rtDue = TimeOfByte(m_llSent);
+    REFERENCE_TIME rtNow = StreamTime();
+    if (rtDue > rtNow) return static_cast<DWORD>((rtDue - rtNow + 9999) / 10000);
+    if (m_llSent == 0) m_pConnected->NewSegment(0, m_format.rtDuration, 1.0);
+    if (DeliverSample() != S_OK) m_bHalted = true;
+    return 0;
+}
+
+HRESULT CTavrelOutputPin::DeliverSample() {
+    IMediaSample* pSample = nullptr;
+    HRESULT hr = m_pAllocator->GetBuffer(&pSample, nullptr, nullptr, 0);
+    if (FAILED(hr)) return hr;
+    BYTE* pbData = nullptr;
+    pSample->GetPointer(&pbData);
+    LONG cbData = static_cast<LONG>(std::min<LONGLONG>({m_format.cbSample, pSample->GetSize(), TotalBytes() - m_llSent}));
+    for (LONG i = 0; i < cbData; ++i) pbData[i] = static_cast<BYTE>(m_llSent + i);
+    REFERENCE_TIME rtStart = TimeOfByte(m_llSent), rtStop = TimeOfByte(m_llSent + cbData);
+    pSample->SetActualDataLength(cbData);
+    pSample->SetTime(&rtStart, &rtStop);
+    pSample->SetSyncPoint(TRUE);
+    pSample->SetDiscontinuity(m_llSent == 0);
+    hr = m_pInputPin->Receive(pSample);
+    pSample->Release();
+    if (hr == S_OK) m_llSent += cbData;
+    return hr;
+}
+
+// ---- The stream clock (streaming lock held): running time since activation, pauses excluded.
+
+REFERENCE_TIME CTavrelOutputPin::StreamTime() const {
+    if (!m_bRunning) return m_rtBeforeRun;
+    return m_rtBeforeRun + ScaleDown(PerformanceCounter() - m_qpcRunStart, kUnitsPerSecond, PerformanceFrequency());
+}
+
+REFERENCE_TIME CTavrelOutputPin::CurrentPosition() {
+    CAutoLock lock(m_csStream);
+    return std::min(StreamTime(), m_format.rtDuration);
+}
+
+LONGLONG CTavrelOutputPin::TotalBytes() const {
+    return ScaleDown(m_format.rtDuration, m_format.llBytesPerSecond, kUnitsPerSecond);
+}
+
+REFERENCE_TIME CTavrelOutputPin::TimeOfByte(LONGLONG llByte) const {
+    return ScaleDown(llByte, kUnitsPerSecond, m_format.llBytesPerSecond);
+}
+
+}  // namespace tb
