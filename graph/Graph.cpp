@@ -279,3 +279,11 @@ HRESULT CGraph::GetCurrentPosition(LONGLONG* pllPosition) {
     FW_ASSERT_S_OK(hr);
     return hr;
 }
+
+// ---- Graph viewer -----------------------------------------------------------------------
+
+HRESULT CGraph::ShowGraph() {
+    m_GraphEdit.Close();
+    if (!m_spGraph) return E_FAIL;
+    return m_GraphEdit.ShowGraph(m_spGraph);
+}

@@ -11,6 +11,9 @@
 #include "Helpers.h"
 #include "WriterInterfaces.h"
 
+// mingw-w64's control.h declares IMediaEventEx without its __uuidof binding.
+__CRT_UUID_DECL(IMediaEventEx, 0x56A868C0, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70)
+
 class CGraph {
 public:
     CGraph() = default;
@@ -49,7 +52,8 @@ public:
     HRESULT GetDuration(LONGLONG* pllDuration);
     HRESULT GetCurrentPosition(LONGLONG* pllPosition);
 
-    CGraphEdit& GraphEdit() { return m_GraphEdit; }
+    // Shows the graph in GraphEdit; E_FAIL when no graph is held.
+    HRESULT ShowGraph();
 
 private:
     HRESULT BuildFromGRFFile(const wchar_t* pszFile);

@@ -14,6 +14,10 @@ public:
     CGraphEdit(const CGraphEdit&) = delete;
     CGraphEdit& operator=(const CGraphEdit&) = delete;
 
+    // Publishes pGraph, starts GraphEdit, finds its main window and has it connect to the graph.
+    // S_OK when the connection steps ran, S_FALSE when GraphEdit runs but its window was not found.
+    HRESULT ShowGraph(IGraphBuilder* pGraph);
+
     // Revokes the publication, forgets GraphEdit's windows and ends the GraphEdit this object
     // started. Safe in any state, any number of times.
     void Close();
@@ -24,6 +28,21 @@ public:
     // Publishes pGraph under the item moniker "!FilterGraph <ptr> pid <pid>".
     static HRESULT AddToRot(IUnknown* pGraph, DWORD* pdwCookie);
     static void RemoveFromRot(DWORD dwCookie);
+
+    // Launch and discovery.
+    static bool IsProppageRegistered(wchar_t* pszPath);
+    HRESULT LoadGraphEdit(const wchar_t* pszProppage);
+    bool FindMainWindow();
+    bool WaitWhileHidden();
+    BOOL TestMainWindow(HWND hWnd);
+
+    // Remote connection through GraphEdit's connection dialog.
+    void PostConnectCommand();
+    void ConnectToGraph(IGraphBuilder* pGraph);
+    int FindGraphItem(IGraphBuilder* pGraph);
+    static bool MatchCookieName(const wchar_t* pszCookieName, const void* pGraph);
+    BOOL TestDialogWindow(HWND hWnd);
+    BOOL TestListBox(HWND hWnd);
 
     // Builds the running object table entry name for a graph pointer and process id
     // ("FilterGraph %08x pid %08x", low 32 bits of the pointer) into a 64-character buffer.
@@ -36,8 +55,16 @@ public:
 
     // The time GraphEdit's primary thread is given to end after WM_QUIT.
     static const DWORD kQuitWaitMs = 1000;
+    // How long a message to GraphEdit's list box may block before the item counts as unreadable.
+    static const UINT kListBoxTimeoutMs = 1000;
 
 protected:
+    static BOOL CALLBACK EnumMainWindow(HWND hWnd, LPARAM lParam);
+    static BOOL CALLBACK EnumDialogWindow(HWND hWnd, LPARAM lParam);
+    static BOOL CALLBACK EnumListBox(HWND hWnd, LPARAM lParam);
+    // Sends a list box message, bounded so a hung GraphEdit cannot block the dialog; LB_ERR on time-out.
+    LRESULT SendToListBox(UINT uMsg, WPARAM wParam, LPARAM lParam);
+
     DWORD m_dwCookie;
     PROCESS_INFORMATION m_rgPI;
     HWND m_hWndGraphEdit;
