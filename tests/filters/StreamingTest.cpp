@@ -111,4 +111,133 @@ TEST_F(StreamingTest, RunGrowsWrittenPauseHoldsItStopLeavesItInTheFile) {
     ReleaseAll();
 }
 
+TEST_F(StreamingTest, ConnectionUsesTheSourcesByteStreamType) {
+    BuildGraph("");
+    fw::ComPtr<IPin> spIn = filtertest::FindPin(m_spWriter, L"In");
+    AM_MEDIA_TYPE mt{};
+    ASSERT_HR(S_OK, spIn->ConnectionMediaType(&mt));
+    EXPECT_EQ(MEDIATYPE_Stream, mt.majortype);
+    EXPECT_EQ(MEDIASUBTYPE_NULL, mt.subtype);
+    EXPECT_EQ(FORMAT_None, mt.formattype);
+    fw::ComPtr<IPin> spPeer;
+    ASSERT_HR(S_OK, spIn->ConnectedTo(&spPeer));
+    EXPECT_EQ(filtertest::FindPin(m_spSource, L"Out").Get(), spPeer.Get());
+    spPeer.Release();
+    spIn.Release();
+    ReleaseAll();
+}
+
+TEST_F(StreamingTest, GivenMediaTypeIsTakenAsItIs) {
+    ASSERT_HR(S_OK, m_spGraph->AddFilter(m_spSource, L"Tavrel"));
+    ASSERT_HR(S_OK, m_spGraph->AddFilter(m_spWriter, L"Lathmere writer"));
+    BYTE rgbFormat[] = {0x0a, 0x0b, 0x0c};
+    AM_MEDIA_TYPE mt{};
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_RGB24;
+    mt.lSampleSize = 65536;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.cbFormat = sizeof rgbFormat;
+    mt.pbFormat = rgbFormat;
+    ASSERT_HR(S_OK, m_spGraph->ConnectDirect(filtertest::FindPin(m_spSource, L"Out"),
+                                             filtertest::FindPin(m_spWriter, L"In"), &mt));
+    AM_MEDIA_TYPE mtOut{};
+    ASSERT_HR(S_OK, filtertest::FindPin(m_spSource, L"Out")->ConnectionMediaType(&mtOut));
+    EXPECT_EQ(MEDIATYPE_Video, mtOut.majortype);
+    EXPECT_EQ(MEDIASUBTYPE_RGB24, mtOut.subtype);
+    EXPECT_EQ(65536u, mtOut.lSampleSize);
+    ASSERT_EQ(3u, mtOut.cbFormat);
+    EXPECT_EQ(0, memcmp(rgbFormat, mtOut.pbFormat, 3));
+    ::CoTaskMemFree(mtOut.pbFormat);
+    ReleaseAll();
+}
+
+TEST_F(StreamingTest, GraphAsksTheWriterWhichAsksTheSourceForDurationAndPosition) {
+    BuildGraph("duration=300000000\n");  // 30 s
+    fw::ComQIPtr<IMediaSeeking> spSeeking(m_spGraph.Get());
+    LONGLONG llDuration = 0;
+    EXPECT_HR(S_OK, spSeeking->GetDuration(&llDuration));
+    EXPECT_EQ(300000000, llDuration);
+    fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
+    ASSERT_HR(S_OK, spControl->Run());
+    ::Sleep(500);
+    ASSERT_HR(S_OK, spControl->Pause());
+    LONGLONG llPosition = -1;
+    fw::ComQIPtr<IMediaSeeking> spSourceSeeking(filtertest::FindPin(m_spSource, L"Out").Get());
+    EXPECT_HR(S_OK, spSourceSeeking->GetCurrentPosition(&llPosition));
+    EXPECT_GT(llPosition, 4000000);   // about 0.5 s of stream time
+    EXPECT_LT(llPosition, 15000000);
+    LONGLONG llHeld = -1;
+    ::Sleep(200);
+    EXPECT_HR(S_OK, spSourceSeeking->GetCurrentPosition(&llHeld));
+    EXPECT_EQ(llPosition, llHeld);  // the stream clock stops while paused
+    ASSERT_HR(S_OK, spControl->Stop());
+    spSourceSeeking.Release();
+    spControl.Release();
+    spSeeking.Release();
+    ReleaseAll();
+}
+
+TEST_F(StreamingTest, StreamEndsAtItsDurationAndTheGraphCompletes) {
+    BuildGraph("rate=1000000\nsample=30000\nduration=2000000\n");  // 0.2 s: 200000 bytes
+    fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
+    fw::ComPtr<IMediaEventEx> spEvents;  // mingw-w64 declares no __uuidof for IMediaEventEx: ask by IID
+    ASSERT_HR(S_OK, m_spGraph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&spEvents)));
+    ASSERT_HR(S_OK, spControl->Run());
+    long lEvent = 0;
+    EXPECT_HR(S_OK, spEvents->WaitForCompletion(5000, &lEvent));
+    EXPECT_EQ(EC_COMPLETE, lEvent);
+    ASSERT_HR(S_OK, spControl->Stop());
+    ASSERT_HR(S_OK, m_spWriter->QueryInterface(IID_IWriterControl, reinterpret_cast<void**>(&m_spControl)));
+    EXPECT_EQ(200000, Written(m_spControl));  // six full samples and a last one of 20000 bytes
+    std::string data = filtertest::ReadFileText(m_sinkPath);
+    ASSERT_EQ(200000u, data.size());
+    EXPECT_EQ(static_cast<char>(199999 & 0xFF), data.back());  // each byte is its offset's low byte
+    spEvents.Release();
+    spControl.Release();
+    ReleaseAll();
+}
+
+// Stop while samples fly, many times: the writer's and the source's locks never cross.
+TEST_F(StreamingTest, RepeatedRunAndStopNeitherDeadlocksNorLeaks) {
+    BuildGraph("rate=50000000\nsample=512\n");
+    fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
+    ASSERT_HR(S_OK, m_spWriter->QueryInterface(IID_IWriterControl, reinterpret_cast<void**>(&m_spControl)));
+    int cThreadsBefore = ThreadCount();
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_HR(S_OK, spControl->Run());
+        ::Sleep(i % 3 * 5);
+        if (i % 2) {
+            ASSERT_HR(S_OK, spControl->Pause());
+        }
+        ASSERT_HR(S_OK, spControl->Stop());
+        EXPECT_EQ(Written(m_spControl), filtertest::FileSize(m_sinkPath)) << "round " << i;
+    }
+    EXPECT_EQ(cThreadsBefore, ThreadCount());
+    spControl.Release();
+    ReleaseAll();
+}
+
+TEST_F(StreamingTest, TwoSourcesFeedTwoInputsOfOneWriter) {
+    ASSERT_HR(S_OK, LoadConfig(m_spWriter, "inputs=2\n"));
+    fw::ComPtr<IBaseFilter> spSecond;
+    ASSERT_HR(S_OK, spSecond.CoCreateInstance(CLSID_TavrelSource));
+    BuildGraph("rate=1000000\nsample=10000\nduration=1000000\n");  // 100000 bytes
+    ASSERT_HR(S_OK, LoadConfig(spSecond, "rate=1000000\nsample=5000\nduration=500000\n"));  // 50000 bytes
+    ASSERT_HR(S_OK, m_spGraph->AddFilter(spSecond, L"Tavrel 2"));
+    ASSERT_HR(S_OK, m_spGraph->ConnectDirect(filtertest::FindPin(spSecond, L"Out"),
+                                             filtertest::FindPin(m_spWriter, L"In 2"), nullptr));
+    fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
+    fw::ComPtr<IMediaEventEx> spEvents;  // mingw-w64 declares no __uuidof for IMediaEventEx: ask by IID
+    ASSERT_HR(S_OK, m_spGraph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&spEvents)));
+    ASSERT_HR(S_OK, spControl->Run());
+    long lEvent = 0;
+    EXPECT_HR(S_OK, spEvents->WaitForCompletion(5000, &lEvent));
+    ASSERT_HR(S_OK, spControl->Stop());
+    EXPECT_EQ(150000, filtertest::FileSize(m_sinkPath));
+    spSecond.Release();
+    spEvents.Release();
+    spControl.Release();
+    ReleaseAll();
+}
+
 }  // namespace
