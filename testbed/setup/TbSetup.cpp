@@ -1,0 +1,103 @@
+// tbsetup.exe: prepares a Wine prefix for the test bed. Run on every test run, so every
+// step is idempotent and quick:
+//  - registers the test bed's COM servers found beside this program (a server that is not
+//    built yet is skipped with a warning);
+//  - points GraphEdit's location value at the GraphEdit stand-in beside this program, if built;
+//  - writes the default graph (the Tavrel source into the Lathmere writer).
+// Exit code 0 when every step that could run succeeded, 1 otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "DefaultGraph.h"
+#include "TestbedIds.h"
+
+namespace {
+
+// The COM servers of the test bed, registered in this order.
+const wchar_t* const kServers[] = {L"grfpersist.dll", L"testfilters.dll", L"proppage.dll"};
+const wchar_t kGraphEdit[] = L"graphedt.exe";
+const wchar_t kGraphEditKey[] = L"Software\\Microsoft\\Shared Tools\\Graphedit";
+
+std::wstring OwnFolder() {
+    wchar_t szPath[MAX_PATH];
+    DWORD cch = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+    std::wstring path(szPath, cch);
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+HRESULT CallRegisterServer(const std::wstring& path) {
+    HMODULE hModule = ::LoadLibraryW(path.c_str());
+    if (!hModule) return HRESULT_FROM_WIN32(::GetLastError());
+    using RegisterFn = HRESULT(WINAPI*)();
+    auto pfnRegister = reinterpret_cast<RegisterFn>(
+        reinterpret_cast<void*>(::GetProcAddress(hModule, "DllRegisterServer")));
+    HRESULT hr = pfnRegister ? pfnRegister() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    ::FreeLibrary(hModule);
+    return hr;
+}
+
+bool RegisterServers(const std::wstring& folder) {
+    bool bOk = true;
+    for (const wchar_t* pszServer : kServers) {
+        std::wstring path = folder + pszServer;
+        if (!FileExists(path)) {
+            wprintf(L"tbsetup: warning: %ls not built, not registered\n", pszServer);
+            continue;
+        }
+        HRESULT hr = CallRegisterServer(path);
+        wprintf(L"tbsetup: %ls %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"registered" : L"FAILED to register",
+                path.c_str(), static_cast<unsigned long>(hr));
+        bOk = bOk && SUCCEEDED(hr);
+    }
+    return bOk;
+}
+
+bool SetGraphEditPath(const std::wstring& folder) {
+    std::wstring path = folder + kGraphEdit;
+    if (!FileExists(path)) {
+        wprintf(L"tbsetup: warning: %ls not built, GraphEdit location not set\n", kGraphEdit);
+        return true;
+    }
+    HKEY hKey = nullptr;
+    LONG lError = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kGraphEditKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                    &hKey, nullptr);
+    if (lError == ERROR_SUCCESS) {
+        lError = ::RegSetValueExW(hKey, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                                  static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(hKey);
+    }
+    HRESULT hr = HRESULT_FROM_WIN32(lError);
+    wprintf(L"tbsetup: %ls GraphEdit location %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"set" : L"FAILED to set",
+            path.c_str(), static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr);
+}
+
+bool WriteGraph() {
+    HRESULT hr = tbsetup::WriteDefaultGraph(TESTBED_DEFAULT_GRAPH);
+    wprintf(L"tbsetup: %ls default graph %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"wrote" : L"FAILED to write",
+            TESTBED_DEFAULT_GRAPH, static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr);
+}
+
+}  // namespace
+
+int wmain() {
+    // Some servers register through COM (the filter mapper), so COM is up for all of them.
+    HRESULT hr = ::CoInitialize(nullptr);
+    if (FAILED(hr)) {
+        wprintf(L"tbsetup: CoInitialize FAILED (0x%08lX)\n", static_cast<unsigned long>(hr));
+        return 1;
+    }
+    std::wstring folder = OwnFolder();
+    bool bOk = RegisterServers(folder);
+    bOk = SetGraphEditPath(folder) && bOk;
+    bOk = WriteGraph() && bOk;
+    ::CoUninitialize();
+    return bOk ? 0 : 1;
+}
