@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "Debug.h"
 #include "MediaTypes.h"
+
+FW_ASSERT_SOURCE(L"TavrelOutputPin");
 
 namespace tb {
 namespace {
@@ -81,6 +84,7 @@ void CTavrelOutputPin::SetFormat(const StreamFormat& format) {
 // ---- State changes (the filter's state lock is held)
 
 HRESULT CTavrelOutputPin::Activate() {
+    FW_ASSERT(m_pFilter->FilterLock().IsHeldByMe());
     {
         CAutoLock lock(m_csStream);
         m_bQuit = m_bRunning = m_bHalted = m_bEndSent = false;
@@ -104,6 +108,7 @@ HRESULT CTavrelOutputPin::Activate() {
 // Decommitting first releases a thread that waits for a free buffer; the thread never takes
 // the state lock, so waiting for it here while holding that lock cannot deadlock.
 void CTavrelOutputPin::Deactivate() {
+    FW_ASSERT(m_pFilter->FilterLock().IsHeldByMe());
     if (m_pAllocator) m_pAllocator->Decommit();
     {
         CAutoLock lock(m_csStream);
@@ -152,6 +157,7 @@ DWORD WINAPI CTavrelOutputPin::ThreadProc(void* pParam) {
 // Streaming lock held. Delivers the next sample if it is due and answers how long to wait for
 // the one after (0: at once, INFINITE: until the state changes).
 DWORD CTavrelOutputPin::DeliverDueData() {
+    FW_ASSERT(m_csStream.IsHeldByMe() && !m_pFilter->FilterLock().IsHeldByMe());
     if (!m_bRunning || m_bHalted || m_bEndSent) return INFINITE;
     if (m_llSent >= TotalBytes()) {
         m_pConnected->EndOfStream();

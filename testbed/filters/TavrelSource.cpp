@@ -31,7 +31,10 @@ CTavrelSource::CTavrelSource() : CBaseFilter(CLSID_TavrelSource), m_pin(this) {}
 
 // The graph stops its filters before it lets them go; a source released while still active
 // (by a caller without a graph) ends its thread here.
-CTavrelSource::~CTavrelSource() { m_pin.Deactivate(); }
+CTavrelSource::~CTavrelSource() {
+    CAutoLock lock(FilterLock());
+    m_pin.Deactivate();
+}
 
 HRESULT CTavrelSource::Create(REFIID riid, void** ppv) {
     auto* pFilter = new CTavrelSource();

@@ -3,7 +3,10 @@
 #include <cstdio>
 
 #include "ConfigText.h"
+#include "Debug.h"
 #include "WriterFilter.h"
+
+FW_ASSERT_SOURCE(L"WriterControl");
 
 namespace tb {
 namespace {
@@ -23,6 +26,7 @@ HRESULT CWriterFilter::ConfiguredResult(WriterMethod eMethod) { return m_config.
 // Config lock held. Opened, appended and closed per line, so that another process reading the
 // journal sees every call as soon as it returns; the config lock keeps lines whole and in order.
 void CWriterFilter::Journal(WriterMethod eMethod, const std::string& argument, HRESULT hr) {
+    FW_ASSERT(m_csConfig.IsHeldByMe());
     if (m_config.journal.empty()) return;
     std::string line = std::string(WriterMethodName(eMethod)) + " " + argument + " -> " + FormatHresult(hr) + "\n";
     HANDLE hFile = ::CreateFileW(m_config.journal.c_str(), FILE_APPEND_DATA,

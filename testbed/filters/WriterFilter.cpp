@@ -63,7 +63,10 @@
 #include "WriterFilter.h"
 
 #include "ConfigText.h"
+#include "Debug.h"
 #include "WriterInputPin.h"
+
+FW_ASSERT_SOURCE(L"WriterFilter");
 
 namespace tb {
 
@@ -195,6 +198,7 @@ STDMETHODIMP CWriterFilter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pm
 // sample being written finishes before the sink is opened or closed).
 
 HRESULT CWriterFilter::OnActivate() {
+    FW_ASSERT(FilterLock().IsHeldByMe());
     CAutoLock lock(m_csStream);
     if (!m_file.empty()) {
         m_hFile = ::CreateFileW(m_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -209,6 +213,7 @@ HRESULT CWriterFilter::OnActivate() {
 }
 
 void CWriterFilter::OnDeactivate() {
+    FW_ASSERT(FilterLock().IsHeldByMe());
     CAutoLock lock(m_csStream);
     m_bActive = false;
     m_bRunning = false;
@@ -217,6 +222,7 @@ void CWriterFilter::OnDeactivate() {
 }
 
 HRESULT CWriterFilter::OnRun(REFERENCE_TIME) {
+    FW_ASSERT(FilterLock().IsHeldByMe());
     CAutoLock lock(m_csStream);
     m_bRunning = true;
     SignalCompleteIfDone();
@@ -231,6 +237,7 @@ void CWriterFilter::OnPauseFromRun() {
 // Streaming lock held. A renderer reports the end of its stream to the graph only while
 // running; an end seen while paused is reported when the graph runs.
 void CWriterFilter::SignalCompleteIfDone() {
+    FW_ASSERT(m_csStream.IsHeldByMe());
     if (!m_bRunning || m_bCompleteSent) return;
     for (int i = 0; i < m_cPins; ++i)
         if (m_pins[i]->IsConnectedWhileStreaming() && !m_pins[i]->m_bEndOfStream) return;
@@ -241,6 +248,7 @@ void CWriterFilter::SignalCompleteIfDone() {
 // ---- Streaming (the pins' threads; streaming lock only)
 
 HRESULT CWriterFilter::CheckStreaming(CWriterInputPin* pPin) {
+    FW_ASSERT(m_csStream.IsHeldByMe());
     if (!m_bActive) return VFW_E_WRONG_STATE;
     if (pPin->IsFlushing()) return S_FALSE;
     if (pPin->m_bEndOfStream) return VFW_E_SAMPLE_REJECTED_EOS;
