@@ -75,6 +75,7 @@ struct ParseError {
 // published grammar (runs of space, tab, CR, LF between tokens; blanks instead of the NUL
 // before the format type). A media type whose length differs from the bytes it counts is
 // an error. Version 0002 has no CLOCK; in version 0003 the CLOCK line is optional.
+// On failure `graph` is left as it was.
 bool Parse(const uint8_t* data, size_t size, Graph& graph, ParseError& error);
 
 // Writes the exact layout real GraphEdit files have (10-digit lengths, 4-digit ids,

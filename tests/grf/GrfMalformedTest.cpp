@@ -108,6 +108,15 @@ TEST(GrfMalformed, BrokenMediaTypeFieldsAreRejected) {
                    "format block runs past", flags + 2 * 66);
 }
 
+TEST(GrfMalformed, AFailedParseLeavesTheGraphAsItWas) {
+    const grf::Graph before = grftest::RichGraph();
+    grf::Graph graph = before;
+    const std::vector<uint8_t> stream = U16(kHead + "0001 \"A\" " + kGuid + " 0000000000 \r\nCONNECTIONS\r\nEN");
+    grf::ParseError error;
+    ASSERT_FALSE(grf::Parse(stream.data(), stream.size(), graph, error));
+    grftest::ExpectSameGraph(before, graph);
+}
+
 TEST(GrfMalformed, CorruptedBytesNeverCrashAndAcceptedStreamsSurviveRewriting) {
     const std::vector<uint8_t> good = grf::Write(grftest::RichGraph());
     size_t accepted = 0;
