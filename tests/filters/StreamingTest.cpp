@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <set>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "FilterTestSupport.h"
@@ -15,15 +18,23 @@ using filtertest::LoadConfig;
 
 namespace {
 
-// Threads of this process, counted through a snapshot.
-int ThreadCount() {
+// Threads of this process, through a snapshot.
+std::set<DWORD> ThreadIds() {
     HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 entry{sizeof entry};
-    int cThreads = 0;
+    std::set<DWORD> ids;
     for (BOOL bMore = ::Thread32First(hSnapshot, &entry); bMore; bMore = ::Thread32Next(hSnapshot, &entry))
-        if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++cThreads;
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
     ::CloseHandle(hSnapshot);
-    return cThreads;
+    return ids;
+}
+
+// Threads started since `before` that still exist.
+std::vector<DWORD> ThreadsStartedSince(const std::set<DWORD>& before) {
+    std::vector<DWORD> started;
+    for (DWORD id : ThreadIds())
+        if (!before.count(id)) started.push_back(id);
+    return started;
 }
 
 LONGLONG Written(IWriterControl* pControl) {
@@ -77,7 +88,7 @@ TEST_F(StreamingTest, RunGrowsWrittenPauseHoldsItStopLeavesItInTheFile) {
     BuildGraph("rate=1000000\nsample=16384\n");
     ASSERT_HR(S_OK, m_spWriter->QueryInterface(IID_IWriterControl, reinterpret_cast<void**>(&m_spControl)));
     fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
-    int cThreadsBefore = ThreadCount();
+    std::set<DWORD> threadsBefore = ThreadIds();
 
     ASSERT_HR(S_OK, spControl->Run());
     LONGLONG llPrevious = 0;
@@ -104,7 +115,7 @@ TEST_F(StreamingTest, RunGrowsWrittenPauseHoldsItStopLeavesItInTheFile) {
     LONGLONG llStopped = Written(m_spControl);
     EXPECT_EQ(llStopped, filtertest::FileSize(m_sinkPath));
     EXPECT_EQ(0, llStopped % 16384) << "whole samples only";
-    EXPECT_EQ(cThreadsBefore, ThreadCount()) << "the streaming thread has ended";
+    EXPECT_TRUE(ThreadsStartedSince(threadsBefore).empty()) << "the streaming thread has ended";
     ::Sleep(200);
     EXPECT_EQ(llStopped, Written(m_spControl));
     spControl.Release();
@@ -202,7 +213,7 @@ TEST_F(StreamingTest, RepeatedRunAndStopNeitherDeadlocksNorLeaks) {
     BuildGraph("rate=50000000\nsample=512\n");
     fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
     ASSERT_HR(S_OK, m_spWriter->QueryInterface(IID_IWriterControl, reinterpret_cast<void**>(&m_spControl)));
-    int cThreadsBefore = ThreadCount();
+    std::set<DWORD> threadsBefore = ThreadIds();
     for (int i = 0; i < 20; ++i) {
         ASSERT_HR(S_OK, spControl->Run());
         ::Sleep(i % 3 * 5);
@@ -212,9 +223,30 @@ TEST_F(StreamingTest, RepeatedRunAndStopNeitherDeadlocksNorLeaks) {
         ASSERT_HR(S_OK, spControl->Stop());
         EXPECT_EQ(Written(m_spControl), filtertest::FileSize(m_sinkPath)) << "round " << i;
     }
-    EXPECT_EQ(cThreadsBefore, ThreadCount());
+    EXPECT_TRUE(ThreadsStartedSince(threadsBefore).empty());
     spControl.Release();
     ReleaseAll();
+}
+
+// The harness releases a running graph without stopping it: the graph manager stops it on its
+// last release, the streaming thread ends and the sink file is closed with all its bytes.
+TEST_F(StreamingTest, ReleasingARunningGraphEndsStreamingAndLeaksNothing) {
+    BuildGraph("");
+    fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());
+    std::set<DWORD> threadsBefore = ThreadIds();
+    ASSERT_HR(S_OK, spControl->Run());
+    ::Sleep(300);
+    EXPECT_FALSE(ThreadsStartedSince(threadsBefore).empty()) << "the source streams from its own thread";
+    spControl.Release();
+    ReleaseAll();
+    EXPECT_TRUE(ThreadsStartedSince(threadsBefore).empty());
+    LONGLONG llSize = filtertest::FileSize(m_sinkPath);
+    EXPECT_GT(llSize, 0);
+    EXPECT_EQ(0, llSize % 65536);
+    // Closed: it can be opened for exclusive writing now.
+    HANDLE hFile = ::CreateFileW(m_sinkPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, hFile);
+    ::CloseHandle(hFile);
 }
 
 TEST_F(StreamingTest, TwoSourcesFeedTwoInputsOfOneWriter) {
