@@ -1,0 +1,83 @@
+// The dialog right after start, where it stands, and the ways a user closes it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "TestbedIds.h"
+#include "UiTest.h"
+
+namespace ui {
+namespace {
+
+using UiStartTest = UiTest;
+using UiCloseTest = UiTest;
+
+const int kCheckBoxes[] = {kSharedAccess, kMdatMode, kLongDur, kNonDrop, kSaveBreaksOnly};
+const int kAlwaysEnabled[] = {kLoad, kFile, kLongDur, kBuildGraph, kShowGraph};
+const int kDisabledUntilBuilt[] = {kSharedAccess, kMdatMode,  kInterleaving, kInterleavingSpin, kNonDrop,
+                                   kSaveBreaksOnly, kPlay, kPause, kStop};
+
+TEST_F(UiStartTest, ShowsTheDefaultPathInterleaving200AndAnEmptyReadOut) {
+    EXPECT_EQ(std::wstring(TESTBED_DEFAULT_GRAPH), m_app.Text(kFile));
+    EXPECT_EQ(L"200", m_app.Text(kInterleaving));
+    EXPECT_EQ(L"", m_app.Text(kWritten));
+    EXPECT_EQ(L"Lathmere Test", m_app.Caption());
+}
+
+TEST_F(UiStartTest, AllOptionCheckBoxesAreUnchecked) {
+    for (int nId : kCheckBoxes) EXPECT_FALSE(m_app.IsChecked(nId)) << "control " << nId;
+}
+
+TEST_F(UiStartTest, OnlyLoadFileEditLongDurationBuildAndShowAcceptInput) {
+    for (int nId : kAlwaysEnabled) EXPECT_TRUE(m_app.IsEnabled(nId)) << "control " << nId;
+    for (int nId : kDisabledUntilBuilt) EXPECT_FALSE(m_app.IsEnabled(nId)) << "control " << nId;
+}
+
+TEST_F(UiStartTest, UpDownRangeIs0To2000) {
+    DWORD_PTR dwRange = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(m_app.Item(kInterleavingSpin), UDM_GETRANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                      &dwRange));
+    EXPECT_EQ(2000, LOWORD(dwRange)) << "upper limit";
+    EXPECT_EQ(0, HIWORD(dwRange)) << "lower limit";
+}
+
+// With no owner the dialog is centred in the work area, and kept inside it.
+TEST_F(UiStartTest, IsCentredInTheWorkArea) {
+    RECT rcArea = {};
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rcArea, 0));
+    RECT rcDialog = {};
+    ASSERT_TRUE(::GetWindowRect(m_app.Dialog(), &rcDialog));
+    const LONG cx = rcDialog.right - rcDialog.left;
+    const LONG cy = rcDialog.bottom - rcDialog.top;
+    LONG x = (rcArea.left + rcArea.right) / 2 - cx / 2;
+    LONG y = (rcArea.top + rcArea.bottom) / 2 - cy / 2;
+    x = std::max(std::min(x, rcArea.right - cx), rcArea.left);
+    y = std::max(std::min(y, rcArea.bottom - cy), rcArea.top);
+    EXPECT_EQ(x, rcDialog.left);
+    EXPECT_EQ(y, rcDialog.top);
+}
+
+void ExpectCleanExit(DialogDriver& app) {
+    DWORD dwExitCode = 0xFFFFFFFF;
+    ASSERT_TRUE(app.WaitForExit(&dwExitCode)) << "the program still runs";
+    EXPECT_EQ(0u, dwExitCode);
+}
+
+TEST_F(UiCloseTest, EscapeEndsTheProgramWithExitCode0) {
+    m_app.PressEscape();
+    ExpectCleanExit(m_app);
+}
+
+TEST_F(UiCloseTest, EnterInTheFileEditEndsTheProgramWithExitCode0) {
+    ASSERT_TRUE(m_app.PressEnterIn(kFile)) << "the file edit did not get the focus";
+    ExpectCleanExit(m_app);
+}
+
+TEST_F(UiCloseTest, CloseBoxEndsTheProgramWithExitCode0) {
+    m_app.PressCloseBox();
+    ExpectCleanExit(m_app);
+}
+
+}  // namespace
+}  // namespace ui

@@ -1,0 +1,97 @@
+#include "UiTest.h"
+
+#include <algorithm>
+
+#include "GraphFiles.h"
+#include "TestSupport.h"
+
+namespace ui {
+namespace {
+
+std::string WriterFilter(const std::string& sinkClause, const std::vector<std::string>& config,
+                         const std::wstring& journal) {
+    std::string text = "filter 0002 \"Lathmere writer\" writer" + sinkClause + "\n";
+    text += "data journal=" + test::Narrow(journal) + "\n";
+    for (const std::string& line : config) text += "data " + line + "\n";
+    return text;
+}
+
+}  // namespace
+
+void UiTest::SetUp() {
+    m_dir = test::MakeTempDir(L"ui");
+    std::string error;
+    ASSERT_TRUE(m_app.Start(&error)) << error;
+}
+
+void UiTest::TearDown() {
+    if (HasFailure()) {
+        m_app.Kill();
+        return;
+    }
+    if (!m_app.IsRunning()) return;
+    EXPECT_EQ(nullptr, m_app.OpenBox()) << "a test left a message box open";
+    m_app.PressCloseBox();
+    DWORD dwExitCode = 0xFFFFFFFF;
+    EXPECT_TRUE(m_app.WaitForExit(&dwExitCode));
+    EXPECT_EQ(0u, dwExitCode);
+}
+
+std::wstring UiTest::WriterGraph(const std::wstring& name, const std::vector<std::string>& config) {
+    return test::WriteGraphFile(m_dir, name, WriterFilter("", config, JournalPath()) + "clock 0000\n");
+}
+
+std::wstring UiTest::SourceAndWriterGraph(const std::wstring& name, const std::vector<std::string>& config) {
+    std::string description = "filter 0001 \"Tavrel\" tavrel\n";
+    description += WriterFilter(" sink \"" + test::Narrow(SinkPath()) + "\"", config, JournalPath());
+    description += "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n";
+    description += "clock 0000\n";
+    return test::WriteGraphFile(m_dir, name, description);
+}
+
+std::wstring UiTest::GraphWithoutWriter(const std::wstring& name) {
+    return test::WriteGraphFile(m_dir, name, "filter 0001 \"Tavrel\" tavrel\nclock 0000\n");
+}
+
+// Read with the sharing the writer allows, since the program may be appending to it.
+std::vector<std::string> UiTest::Journal() const {
+    std::vector<std::string> lines;
+    HANDLE hFile = ::CreateFileW(JournalPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD cbRead = 0;
+    while (::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead) text.append(buffer, cbRead);
+    ::CloseHandle(hFile);
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::vector<std::string> UiTest::JournalSince(size_t cSkip) const {
+    std::vector<std::string> lines = Journal();
+    lines.erase(lines.begin(), lines.begin() + std::min(cSkip, lines.size()));
+    return lines;
+}
+
+void UiTest::Build(const std::wstring& path) {
+    m_app.SetText(kFile, path);
+    m_app.Click(kBuildGraph);
+    ASSERT_TRUE(m_app.Sync());
+}
+
+BoxContent UiTest::TakeBox() {
+    HWND hWndBox = m_app.WaitForBox();
+    if (!hWndBox) return BoxContent();
+    BoxContent content = ReadBox(hWndBox);
+    EXPECT_TRUE(PressOk(hWndBox));
+    return content;
+}
+
+bool UiTest::NoBoxAfterSync() {
+    return m_app.Sync() && m_app.OpenBox() == nullptr;
+}
+
+}  // namespace ui
