@@ -1,0 +1,35 @@
+#include "StateFile.h"
+
+#include <windows.h>
+
+namespace ge {
+namespace {
+
+std::wstring g_path;
+
+std::string Utf8(const std::wstring& text) {
+    const int cb = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(cb, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), result.data(), cb, nullptr,
+                          nullptr);
+    return result;
+}
+
+}  // namespace
+
+void SetStateFile(const std::wstring& path) { g_path = path; }
+
+void AppendState(const std::wstring& line) {
+    if (g_path.empty()) return;
+    // Shared for reading and writing: the test reads the file while this process appends to it.
+    HANDLE hFile = ::CreateFileW(g_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return;
+    const std::string text = Utf8(line + L"\n");
+    DWORD cbWritten = 0;
+    ::WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr);
+    ::CloseHandle(hFile);
+}
+
+}  // namespace ge
