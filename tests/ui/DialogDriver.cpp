@@ -93,6 +93,15 @@ bool DialogDriver::Sync() const {
     });
 }
 
+HWND DialogDriver::WaitForWindow(const std::wstring& caption) const {
+    HWND hWndFound = nullptr;
+    WaitUntil([&] {
+        hWndFound = FindTopLevel(m_pi.dwProcessId, [&](HWND hWnd) { return WindowText(hWnd) == caption; });
+        return hWndFound != nullptr;
+    });
+    return hWndFound;
+}
+
 // A key press as the keyboard delivers it: a WM_KEYDOWN in the thread's queue, which the
 // dialog's modal loop hands to the dialog manager.
 void DialogDriver::PostKey(HWND hWnd, UINT vk) const {

@@ -45,6 +45,9 @@ public:
     HWND OpenBox() const { return FindOwnedDialog(m_hWndDialog); }
     HWND WaitForBox() const { return WaitForOwnedDialog(m_hWndDialog); }
 
+    // A top-level window of the program with this caption (the open-file dialog, say).
+    HWND WaitForWindow(const std::wstring& caption) const;
+
     // Ways a user closes the dialog.
     void PressEscape() const;
     bool PressEnterIn(int nId) const;  // false when the control did not get the focus

@@ -96,4 +96,20 @@ bool PressOk(HWND hWndBox) {
     return WaitUntil([hWndBox] { return !::IsWindow(hWndBox); });
 }
 
+bool TypeFileName(HWND hWndFileDialog, const std::wstring& name) {
+    const int kFileNameBox = 0x47c;
+    HWND hWndComboEx = ::GetDlgItem(hWndFileDialog, kFileNameBox);
+    HWND hWndCombo = ::FindWindowExW(hWndComboEx, nullptr, L"ComboBox", nullptr);
+    HWND hWndEdit = ::FindWindowExW(hWndCombo, nullptr, L"Edit", nullptr);
+    if (!hWndEdit) return false;
+    DWORD_PTR dwResult = 0;
+    ::SendMessageTimeoutW(hWndEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG,
+                          kMessageTimeoutMs, &dwResult);
+    return WindowText(hWndEdit) == name;
+}
+
+void PressFileDialogButton(HWND hWndFileDialog, int nId) {
+    ::PostMessageW(hWndFileDialog, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED), 0);
+}
+
 }  // namespace ui

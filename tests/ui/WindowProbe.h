@@ -36,4 +36,9 @@ BoxContent ReadBox(HWND hWndBox);
 // until the box is gone.
 bool PressOk(HWND hWndBox);
 
+// The platform's open-file dialog: its file name box is the ComboBoxEx32 0x47c, whose ComboBox
+// holds an Edit. Types the name there and confirms (IDOK) or cancels (IDCANCEL), posted.
+bool TypeFileName(HWND hWndFileDialog, const std::wstring& name);
+void PressFileDialogButton(HWND hWndFileDialog, int nId);
+
 }  // namespace ui
