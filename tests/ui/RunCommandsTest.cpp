@@ -1,0 +1,178 @@
+// "Play", "Pause" and "Stop": what reaches the writer (its journal), each refusal's message in
+// turn, the interleaving text, and the commands without a graph.
+#include <windows.h>
+
+#include <vfwmsgs.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+#include "UiTest.h"
+
+namespace ui {
+namespace {
+
+const int kCheckBoxes[] = {kSharedAccess, kMdatMode, kLongDur, kNonDrop, kSaveBreaksOnly};
+const std::vector<std::string> kAllSet = {"sharedaccess=1", "mdatmode=1", "longdur=1", "interleaving=750",
+                                          "nondrop=1", "savebreaksonly=1"};
+
+class UiPlayTest : public UiTest {
+protected:
+    // Builds a writer-only graph with this configuration; returns the journal lines so far.
+    size_t BuildWriter(const std::vector<std::string>& config) {
+        Build(WriterGraph(L"writer.grf", config));
+        EXPECT_TRUE(NoBoxAfterSync());
+        return Journal().size();
+    }
+    bool JournalHas(size_t cSkip, const std::string& line) const {
+        const std::vector<std::string> lines = JournalSince(cSkip);
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+};
+
+using UiPauseStopTest = UiPlayTest;
+
+TEST_F(UiPlayTest, WritesEveryOptionFromTheControlsInOrder) {
+    const size_t cBefore = BuildWriter({});
+    m_app.SetChecked(kSharedAccess, false);
+    m_app.SetChecked(kMdatMode, true);
+    m_app.SetChecked(kLongDur, false);
+    m_app.SetText(kInterleaving, L"1234");
+    m_app.SetChecked(kNonDrop, true);
+    m_app.SetChecked(kSaveBreaksOnly, false);
+    m_app.Click(kPlay);
+    EXPECT_TRUE(NoBoxAfterSync());
+    std::vector<std::string> lines = JournalSince(cBefore);
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::string& s) { return s.rfind("GetWritten", 0) == 0; }),
+                lines.end());
+    EXPECT_EQ((std::vector<std::string>{"SetSharedAccess 0 -> 0x00000000", "SetMdatMode 1 -> 0x00000000",
+                                        "SetLongDur 0 -> 0x00000000", "SetInterleaving 1234 -> 0x00000000",
+                                        "SetNonDrop 1 -> 0x00000000", "SetSaveBreaksOnly 0 -> 0x00000000"}),
+              lines);
+}
+
+// Each refusal is its own box, in the order of the options; after each, the control shows the
+// value the writer kept (it kept the built values: all set, 750).
+TEST_F(UiPlayTest, EveryRefusedOptionIsReportedInTurnAndShowsTheWritersValue) {
+    struct Refusal {
+        const char* pszKey;
+        HRESULT hr;
+        const wchar_t* pszMessage;
+        int nControl;
+    };
+    const Refusal refusals[] = {
+        {"hr.SetSharedAccess", E_FAIL, L"Can't set access mode", kSharedAccess},
+        {"hr.SetMdatMode", E_NOTIMPL, L"Can't set .mdat mode", kMdatMode},
+        {"hr.SetLongDur", E_UNEXPECTED, L"Can't change long duration flag", kLongDur},
+        {"hr.SetInterleaving", VFW_E_WRONG_STATE, L"Can't set value of interleaving", kInterleaving},
+        {"hr.SetNonDrop", E_ACCESSDENIED, L"Can't change drop mode for time codes", kNonDrop},
+        {"hr.SetSaveBreaksOnly", E_ABORT, L"Can't change mode for processing time codes", kSaveBreaksOnly},
+    };
+    std::vector<std::string> config = kAllSet;
+    for (const Refusal& r : refusals) config.push_back(std::string(r.pszKey) + "=" + test::Narrow(test::HrText(r.hr)));
+    BuildWriter(config);
+    for (int nId : kCheckBoxes) m_app.SetChecked(nId, false);
+    m_app.SetText(kInterleaving, L"900");
+
+    m_app.Click(kPlay);
+    auto showsWritersValue = [this](int nId) {
+        return nId == kInterleaving ? m_app.Text(nId) == L"750" : m_app.IsChecked(nId);
+    };
+    for (size_t i = 0; i < ARRAYSIZE(refusals); ++i) {
+        SCOPED_TRACE(test::Narrow(refusals[i].pszMessage));
+        EXPECT_EQ(ErrorBox(refusals[i].pszMessage, refusals[i].hr), TakeBox());
+        ASSERT_TRUE(m_app.Sync());
+        EXPECT_TRUE(showsWritersValue(refusals[i].nControl));
+    }
+    EXPECT_TRUE(NoBoxAfterSync());
+}
+
+TEST_F(UiPlayTest, SuccessCodeOtherThanSOkIsReportedAndReadBack) {
+    const size_t cBefore = BuildWriter({"hr.SetMdatMode=S_FALSE"});
+    m_app.SetChecked(kMdatMode, true);
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Can't set .mdat mode", S_FALSE), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(JournalHas(cBefore, "SetMdatMode 1 -> 0x00000001"));
+    EXPECT_TRUE(JournalHas(cBefore, "GetMdatMode 1 -> 0x00000000"));
+    EXPECT_TRUE(m_app.IsChecked(kMdatMode));
+}
+
+TEST_F(UiPlayTest, EmptyInterleavingIsReportedAndTheWriterGets200) {
+    const size_t cBefore = BuildWriter({});
+    m_app.SetText(kInterleaving, L"");
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Invalid interleaving value, use default value", E_INVALIDARG), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(JournalHas(cBefore, "SetInterleaving 200 -> 0x00000000"));
+    EXPECT_EQ(L"", m_app.Text(kInterleaving));
+}
+
+TEST_F(UiPlayTest, InterleavingBeyond32BitsIsReportedAndTheWriterGets200) {
+    const size_t cBefore = BuildWriter({});
+    m_app.SetText(kInterleaving, L"99999999999");
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Invalid interleaving value, use default value", E_INVALIDARG), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(JournalHas(cBefore, "SetInterleaving 200 -> 0x00000000"));
+    EXPECT_EQ(L"99999999999", m_app.Text(kInterleaving));
+}
+
+TEST_F(UiPlayTest, InterleavingBeyondTheSpinRangeIsPassedThrough) {
+    const size_t cBefore = BuildWriter({});
+    m_app.SetText(kInterleaving, L"5000");
+    m_app.Click(kPlay);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(JournalHas(cBefore, "SetInterleaving 5000 -> 0x00000000"));
+}
+
+// "Writer not found" leaves the run buttons as they were; a user who then plays gets every
+// option refused (no writer), keeps the choices made, and the graph still runs.
+TEST_F(UiPlayTest, WithoutWriterEveryOptionIsRefusedAndTheChoicesStay) {
+    Build(GraphWithoutWriter(L"nowriter.grf"));
+    ASSERT_EQ(ErrorBox(L"Corvelin Lathmere not found in graph", 0), TakeBox());
+    m_app.SetChecked(kSharedAccess, true);
+    m_app.SetChecked(kNonDrop, true);
+    m_app.SetText(kInterleaving, L"321");
+    m_app.Click(kPlay);
+    for (const wchar_t* pszMessage :
+         {L"Can't set access mode", L"Can't set .mdat mode", L"Can't change long duration flag",
+          L"Can't set value of interleaving", L"Can't change drop mode for time codes",
+          L"Can't change mode for processing time codes"})
+        EXPECT_EQ(ErrorBox(pszMessage, E_FAIL), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(m_app.IsChecked(kSharedAccess));
+    EXPECT_FALSE(m_app.IsChecked(kMdatMode));
+    EXPECT_TRUE(m_app.IsChecked(kNonDrop));
+    EXPECT_EQ(L"321", m_app.Text(kInterleaving));
+}
+
+// The run buttons are disabled before a build; their commands still arrive from elsewhere.
+TEST_F(UiPlayTest, WithoutGraphShowsGraphIsNotExist) {
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Graph is not exist", E_FAIL), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+}
+
+TEST_F(UiPauseStopTest, PauseWithoutGraphShowsGraphIsNotExist) {
+    m_app.Click(kPause);
+    EXPECT_EQ(ErrorBox(L"Graph is not exist", E_FAIL), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+}
+
+TEST_F(UiPauseStopTest, StopWithoutGraphDoesNothing) {
+    m_app.Click(kStop);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_EQ(L"", m_app.Text(kWritten));
+}
+
+TEST_F(UiPauseStopTest, PauseAndStopOfABuiltGraphShowNothing) {
+    BuildWriter({});
+    m_app.Click(kPlay);
+    m_app.Click(kPause);
+    m_app.Click(kStop);
+    EXPECT_TRUE(NoBoxAfterSync());
+}
+
+}  // namespace
+}  // namespace ui
