@@ -29,6 +29,8 @@ wineserver -w 2>/dev/null || true
 
 # A persistent server whose stdio is not ctest's pipe (otherwise ctest waits for it forever).
 wineserver -p </dev/null >/dev/null 2>&1
+# The first Wine process starts the prefix's services; start them here, detached, not from a test.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 if [ -f "$build/bin/tbsetup.exe" ]; then
   wine "$build/bin/tbsetup.exe" </dev/null
 else
