@@ -1,0 +1,177 @@
+// CGraph's playback and position queries on a real streaming graph: the source stand-in
+// pushing into the writer stand-in through the test bed's graph manager.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "Graph.h"
+#include "GraphFiles.h"
+#include "TestSupport.h"
+
+namespace {
+
+const wchar_t kFilters[] = L"testfilters.dll";
+
+LONGLONG FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+int ThreadsOfThisProcess() {
+    HANDLE hSnap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te = {sizeof(te)};
+    int c = 0;
+    for (BOOL b = ::Thread32First(hSnap, &te); b; b = ::Thread32Next(hSnap, &te))
+        if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++c;
+    ::CloseHandle(hSnap);
+    return c;
+}
+
+// Waits up to dwMs for the writer's count to exceed llAbove.
+LONGLONG WaitForWritten(CGraph& graph, LONGLONG llAbove, DWORD dwMs) {
+    const DWORD dwStart = ::GetTickCount();
+    LONGLONG ll = graph.GetWritten();
+    while (ll <= llAbove && ::GetTickCount() - dwStart < dwMs) {
+        ::Sleep(20);
+        ll = graph.GetWritten();
+    }
+    return ll;
+}
+
+class GraphPlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::wstring dir = test::MakeTempDir(L"play");
+        m_sink = dir + L"\\out.mp4";
+        std::string description =
+            "filter 0001 \"Tavrel\" tavrel\n"
+            "data rate=2000000\n"
+            "data sample=65536\n"
+            "filter 0002 \"Lathmere writer\" writer sink \"" + test::Narrow(m_sink) + "\"\n"
+            "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
+            "clock 0000\n";
+        ASSERT_HR(S_OK, m_graph.BuildGraph(test::WriteGraphFile(dir, L"tavrel.grf", description).c_str()));
+    }
+
+    std::wstring m_sink;
+    CGraph m_graph;
+};
+
+TEST_F(GraphPlaybackTest, RunWritesAndStopLeavesTheCountEqualToTheSinkFile) {
+    EXPECT_EQ(0, m_graph.GetWritten());
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    LONGLONG llFirst = WaitForWritten(m_graph, 0, 3000);
+    EXPECT_GT(llFirst, 0);
+    LONGLONG llLater = WaitForWritten(m_graph, llFirst, 3000);
+    EXPECT_GT(llLater, llFirst);
+    EXPECT_HR(S_OK, m_graph.Stop());
+    LONGLONG llWritten = m_graph.GetWritten();
+    EXPECT_EQ(FileSize(m_sink), llWritten);
+    EXPECT_EQ(0, llWritten % 65536);  // whole samples
+}
+
+TEST_F(GraphPlaybackTest, PauseHoldsTheCount) {
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    WaitForWritten(m_graph, 0, 3000);
+    ASSERT_TRUE(SUCCEEDED(m_graph.Pause()));
+    ::Sleep(100);
+    LONGLONG llPaused = m_graph.GetWritten();
+    ::Sleep(500);
+    EXPECT_EQ(llPaused, m_graph.GetWritten());
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    EXPECT_GT(WaitForWritten(m_graph, llPaused, 3000), llPaused);
+    m_graph.Stop();
+}
+
+TEST_F(GraphPlaybackTest, RunWhileRunningAndStopWhileStoppedArePassedOn) {
+    EXPECT_HR(S_OK, m_graph.Stop());
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    LONGLONG ll = WaitForWritten(m_graph, 0, 3000);
+    EXPECT_TRUE(SUCCEEDED(m_graph.Run()));
+    EXPECT_GT(WaitForWritten(m_graph, ll, 3000), ll);  // still streaming
+    EXPECT_HR(S_OK, m_graph.Stop());
+    EXPECT_HR(S_OK, m_graph.Stop());
+}
+
+TEST_F(GraphPlaybackTest, ClearOfARunningGraphReleasesItAndItsThreads) {
+    const int cThreadsBefore = ThreadsOfThisProcess();
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    WaitForWritten(m_graph, 0, 3000);
+    m_graph.Clear();
+    EXPECT_TRUE(m_graph.IsEmpty());
+    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    // The source's streaming thread is gone once the graph is released.
+    int cThreads = ThreadsOfThisProcess();
+    for (int i = 0; i < 50 && cThreads > cThreadsBefore; ++i) {
+        ::Sleep(20);
+        cThreads = ThreadsOfThisProcess();
+    }
+    EXPECT_LE(cThreads, cThreadsBefore);
+}
+
+TEST_F(GraphPlaybackTest, PositionQueriesGiveTheGraphsValues) {
+    LONGLONG llDuration = 0;
+    EXPECT_HR(S_OK, m_graph.GetDuration(&llDuration));
+    EXPECT_EQ(6000000000LL, llDuration);  // the source's default: ten minutes in 100 ns units
+    ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
+    WaitForWritten(m_graph, 65536 * 4, 3000);
+    LONGLONG llPosition = -1;
+    EXPECT_HR(S_OK, m_graph.GetCurrentPosition(&llPosition));
+    EXPECT_GT(llPosition, 0);
+    EXPECT_LT(llPosition, llDuration);
+    LONGLONG llEarliest = -1, llLatest = -1;
+    HRESULT hr = m_graph.GetAvailable(&llEarliest, &llLatest);
+    EXPECT_TRUE(SUCCEEDED(hr)) << test::Narrow(test::HrText(hr));
+    m_graph.Stop();
+}
+
+TEST(GraphPositionQueries, NullAddressesAreRefusedWithNothingWritten) {
+    test::AssertionCollector asserts;
+    CGraph graph;
+    LONGLONG llEarliest = 11;
+    EXPECT_HR(E_POINTER, graph.GetAvailable(nullptr, &llEarliest));
+    EXPECT_EQ(11, llEarliest);
+    EXPECT_HR(E_POINTER, graph.GetAvailable(&llEarliest, nullptr));
+    EXPECT_EQ(11, llEarliest);  // the second null leaves the first untouched
+    EXPECT_HR(E_POINTER, graph.GetDuration(nullptr));
+    EXPECT_HR(E_POINTER, graph.GetCurrentPosition(nullptr));
+#ifdef _DEBUG
+    EXPECT_EQ((std::vector<std::wstring>{L"pllEarliest != 0", L"pllLatest != 0", L"pllDuration != 0",
+                                         L"pllPosition != 0"}),
+              asserts.Expressions(L"Graph"));
+#endif
+}
+
+TEST(GraphPositionQueries, WithoutGraphFailAndSetZero) {
+    test::AssertionCollector asserts;
+    CGraph graph;
+    LONGLONG llA = 5, llB = 6;
+    EXPECT_HR(E_FAIL, graph.GetAvailable(&llA, &llB));
+    EXPECT_EQ(0, llA);
+    EXPECT_EQ(0, llB);
+    llA = 5;
+    EXPECT_HR(E_FAIL, graph.GetDuration(&llA));
+    EXPECT_EQ(0, llA);
+    llA = 5;
+    EXPECT_HR(E_FAIL, graph.GetCurrentPosition(&llA));
+    EXPECT_EQ(0, llA);
+    EXPECT_TRUE(asserts.All().empty());
+}
+
+TEST(GraphStateChanges, WithoutGraphFail) {
+    test::AssertionCollector asserts;
+    CGraph graph;
+    EXPECT_HR(E_FAIL, graph.Stop());
+#ifdef _DEBUG
+    EXPECT_TRUE(asserts.All().empty());  // Stop makes no report
+#endif
+    EXPECT_HR(E_FAIL, graph.Run());
+    EXPECT_HR(E_FAIL, graph.Pause());
+#ifdef _DEBUG
+    EXPECT_EQ((std::vector<std::wstring>{L"m_spGraph != 0", L"m_spGraph != 0"}), asserts.Expressions(L"Graph"));
+#endif
+}
+
+}  // namespace
