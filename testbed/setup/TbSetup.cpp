@@ -1,8 +1,8 @@
 // tbsetup.exe: prepares a Wine prefix for the test bed. Run on every test run, so every
 // step is idempotent and quick:
 //  - registers the test bed's COM servers found beside this program (a server that is not
-//    built yet is skipped with a warning);
-//  - points GraphEdit's location value at the GraphEdit stand-in beside this program, if built;
+//    built yet is skipped with a warning); proppage.dll's registration also records where
+//    the GraphEdit stand-in is;
 //  - writes the default graph (the Tavrel source into the Lathmere writer).
 // Exit code 0 when every step that could run succeeded, 1 otherwise.
 #include <windows.h>
@@ -17,8 +17,6 @@ namespace {
 
 // The COM servers of the test bed, registered in this order.
 const wchar_t* const kServers[] = {L"grfpersist.dll", L"testfilters.dll", L"proppage.dll"};
-const wchar_t kGraphEdit[] = L"graphedt.exe";
-const wchar_t kGraphEditKey[] = L"Software\\Microsoft\\Shared Tools\\Graphedit";
 
 std::wstring OwnFolder() {
     wchar_t szPath[MAX_PATH];
@@ -58,26 +56,6 @@ bool RegisterServers(const std::wstring& folder) {
     return bOk;
 }
 
-bool SetGraphEditPath(const std::wstring& folder) {
-    std::wstring path = folder + kGraphEdit;
-    if (!FileExists(path)) {
-        wprintf(L"tbsetup: warning: %ls not built, GraphEdit location not set\n", kGraphEdit);
-        return true;
-    }
-    HKEY hKey = nullptr;
-    LONG lError = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kGraphEditKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                    &hKey, nullptr);
-    if (lError == ERROR_SUCCESS) {
-        lError = ::RegSetValueExW(hKey, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                                  static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(hKey);
-    }
-    HRESULT hr = HRESULT_FROM_WIN32(lError);
-    wprintf(L"tbsetup: %ls GraphEdit location %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"set" : L"FAILED to set",
-            path.c_str(), static_cast<unsigned long>(hr));
-    return SUCCEEDED(hr);
-}
-
 bool WriteGraph() {
     HRESULT hr = tbsetup::WriteDefaultGraph(TESTBED_DEFAULT_GRAPH);
     wprintf(L"tbsetup: %ls default graph %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"wrote" : L"FAILED to write",
@@ -96,7 +74,6 @@ int wmain() {
     }
     std::wstring folder = OwnFolder();
     bool bOk = RegisterServers(folder);
-    bOk = SetGraphEditPath(folder) && bOk;
     bOk = WriteGraph() && bOk;
     ::CoUninitialize();
     return bOk ? 0 : 1;
