@@ -1,1 +1,146 @@
+// The running object table entry seen from another process: the GraphEdit stand-in, started
+// here directly, lists this process's graph while it is published and no longer after Close.
+// The list is read across the process boundary with the list box messages the bridge uses.
+#include <windows.h>
+#include <dshow.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ComPtr.h"
+#include "Helpers.h"
+#include "TestSupport.h"
+#include "ViewerTestSupport.h"
+
+namespace {
+
+class CPublishingGraphEdit : public CGraphEdit {
+public:
+    DWORD* CookieSlot() { return &m_dwCookie; }
+};
+
+struct WindowSearch {
+    DWORD dwProcessId;
+    HWND hWndOwner;  // null: the main window (with caption); else the popup it owns
+    HWND hWndFound;
+};
+
+BOOL CALLBACK FindWindowOf(HWND hWnd, LPARAM lParam) {
+    auto* pSearch = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId != pSearch->dwProcessId) return TRUE;
+    const bool bMatch = pSearch->hWndOwner ? ::GetParent(hWnd) == pSearch->hWndOwner
+                                           : (::GetWindowLongW(hWnd, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+    if (!bMatch) return TRUE;
+    pSearch->hWndFound = hWnd;
+    return FALSE;
+}
+
+HWND FindTopLevel(DWORD dwProcessId, HWND hWndOwner) {
+    WindowSearch search = {dwProcessId, hWndOwner, nullptr};
+    ::EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.hWndFound;
+}
+
+std::vector<std::wstring> ReadList(HWND hWndList) {
+    std::vector<std::wstring> items;
+    const LRESULT cItems = ::SendMessageW(hWndList, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < cItems; ++i) {
+        wchar_t sz[256] = L"";
+        if (::SendMessageW(hWndList, LB_GETTEXTLEN, i, 0) < 256) ::SendMessageW(hWndList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(sz));
+        items.push_back(sz);
+    }
+    return items;
+}
+
+class RotVisibilityTest : public viewertest::GraphEditTest {
+protected:
+    void SetUp() override {
+        std::wstring app = viewertest::BinGraphEdit();
+        STARTUPINFOW rgSI = {sizeof(rgSI)};
+        ASSERT_TRUE(::CreateProcessW(app.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rgSI, &m_rgPI));
+        ASSERT_EQ(0u, ::WaitForInputIdle(m_rgPI.hProcess, 5000));
+        // The orphan check of every test sees children like this one.
+        EXPECT_EQ(std::vector<DWORD>{m_rgPI.dwProcessId}, viewertest::ChildProcesses(viewertest::kGraphEditExe));
+        m_hWndMain = FindTopLevel(m_rgPI.dwProcessId, nullptr);
+        ASSERT_NE(nullptr, m_hWndMain);
+    }
+    void TearDown() override {
+        ::PostThreadMessageW(m_rgPI.dwThreadId, WM_QUIT, 0, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_rgPI.hProcess, 2000));
+        ::CloseHandle(m_rgPI.hThread);
+        ::CloseHandle(m_rgPI.hProcess);
+        viewertest::GraphEditTest::TearDown();
+    }
+
+    // Opens GraphEdit's connection dialog afresh and reads what its list shows.
+    std::vector<std::wstring> ListedGraphs() {
+        const size_t cListed = m_state.Count("listed");
+        ::PostMessageW(m_hWndMain, WM_COMMAND, MAKEWPARAM(0x8034, 1), 0);
+        EXPECT_TRUE(viewertest::PumpUntil([&] { return m_state.Count("listed") > cListed; }, 3000));
+        HWND hWndDialog = FindTopLevel(m_rgPI.dwProcessId, m_hWndMain);
+        EXPECT_NE(nullptr, hWndDialog);
+        HWND hWndList = ::FindWindowExW(hWndDialog, nullptr, L"ListBox", nullptr);
+        EXPECT_NE(nullptr, hWndList);
+        return ReadList(hWndList);
+    }
+
+    static std::wstring ItemOf(const void* pGraph) {
+        wchar_t sz[64];
+        _snwprintf(sz, 64, L"pid %08x (viewer_tests.exe) IFilterGraph = %08x", static_cast<unsigned>(::GetCurrentProcessId()),
+                   static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(pGraph)));
+        return sz;
+    }
+    static size_t CountOf(const std::vector<std::wstring>& items, const std::wstring& item) {
+        return static_cast<size_t>(std::count(items.begin(), items.end(), item));
+    }
+
+    PROCESS_INFORMATION m_rgPI = {};
+    HWND m_hWndMain = nullptr;
+};
+
+TEST_F(RotVisibilityTest, PublishedGraphIsListedByAnotherProcessUntilClose) {
+    fw::ComPtr<IGraphBuilder> spGraph;
+    ASSERT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
+    const ULONG cRefBefore = test::RefCount(spGraph);
+    CPublishingGraphEdit graphEdit;
+    ASSERT_HR(S_OK, CGraphEdit::AddToRot(spGraph, graphEdit.CookieSlot()));
+
+    EXPECT_EQ(1u, CountOf(ListedGraphs(), ItemOf(spGraph)));
+    EXPECT_GT(test::RefCount(spGraph), cRefBefore);
+
+    graphEdit.Close();
+    EXPECT_EQ(0u, graphEdit.Cookie());
+    EXPECT_EQ(0u, CountOf(ListedGraphs(), ItemOf(spGraph)));
+    EXPECT_EQ(cRefBefore, test::RefCount(spGraph));  // the table let go of it
+}
+
+TEST_F(RotVisibilityTest, OnlyNamesOfTheFilterGraphFormAreListed) {
+    fw::ComPtr<IGraphBuilder> spGraph;
+    ASSERT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
+    fw::ComPtr<IRunningObjectTable> spROT;
+    ASSERT_HR(S_OK, ::GetRunningObjectTable(0, &spROT));
+    wchar_t szName[64];
+    CGraphEdit::FormatCookieName(spGraph.Get(), ::GetCurrentProcessId(), szName);
+    std::vector<DWORD> cookies;
+    // The right name with another delimiter, one digit short, and another word.
+    const std::pair<const wchar_t*, std::wstring> kOthers[] = {
+        {L"#", szName}, {L"!", std::wstring(szName).substr(0, 32)}, {L"!", L"Graph" + std::wstring(szName + 11)}};
+    for (const auto& other : kOthers) {
+        fw::ComPtr<IMoniker> spMoniker;
+        ASSERT_HR(S_OK, ::CreateItemMoniker(other.first, other.second.c_str(), &spMoniker));
+        DWORD dwCookie = 0;
+        ASSERT_HR(S_OK, spROT->Register(0, spGraph, spMoniker, &dwCookie));
+        cookies.push_back(dwCookie);
+    }
+    std::vector<std::wstring> items = ListedGraphs();
+    for (DWORD dwCookie : cookies) spROT->Revoke(dwCookie);
+    EXPECT_EQ(0u, CountOf(items, ItemOf(spGraph)));
+    for (const std::wstring& item : items) EXPECT_EQ(std::wstring::npos, item.find(L"viewer_tests.exe")) << test::Narrow(item);
+}
+
+}  // namespace

@@ -103,6 +103,13 @@ std::string CStateFile::Find(const std::string& prefix) const {
     return std::string();
 }
 
+size_t CStateFile::Count(const std::string& prefix) const {
+    size_t c = 0;
+    for (const std::string& line : Lines())
+        if (line.compare(0, prefix.size(), prefix) == 0) ++c;
+    return c;
+}
+
 bool CStateFile::WaitFor(const std::string& prefix, DWORD dwTimeoutMs) const {
     return PumpUntil([&] { return Has(prefix); }, dwTimeoutMs);
 }
@@ -189,6 +196,8 @@ CTraceCollector::~CTraceCollector() {
     fw::SetTraceLevel(fw::TraceCategory::General, m_nPreviousLevel);
 }
 
+void CTraceCollector::Clear() { g_traces.clear(); }
+
 const std::vector<CTrace>& CTraceCollector::All() const { return g_traces; }
 
 std::vector<std::wstring> CTraceCollector::Texts(unsigned nLevel) const {
@@ -196,6 +205,30 @@ std::vector<std::wstring> CTraceCollector::Texts(unsigned nLevel) const {
     for (const CTrace& trace : g_traces)
         if (trace.nLevel == nLevel) texts.push_back(trace.text);
     return texts;
+}
+
+// ---- The fixture --------------------------------------------------------------------------
+
+const wchar_t kGraphEditExe[] = L"graphedt.exe";
+
+GraphEditTest::GraphEditTest()
+    : m_dir(test::MakeTempDir(L"viewer")),
+      m_state(m_dir + L"\\graphedt-state.txt"),
+      m_stateVariable(L"GRAPHEDT_STATE_FILE", m_state.Path().c_str()),
+      m_lifetime(L"GRAPHEDT_LIFETIME_MS", L"20000") {}
+
+void GraphEditTest::TearDown() {
+    // A GraphEdit asked to quit may still be on its way out: give it a moment.
+    PumpUntil([] { return ChildProcesses(kGraphEditExe).empty(); }, 1000);
+    EXPECT_TRUE(ChildProcesses(kGraphEditExe).empty()) << "GraphEdit left running";
+    EndChildProcesses(kGraphEditExe, 0);
+}
+
+std::wstring BinGraphEdit() { return test::BinDir() + L"\\graphedt.exe"; }
+std::wstring BinProppage() { return test::BinDir() + L"\\proppage.dll"; }
+
+void CopyGraphEdit(const std::wstring& path) {
+    EXPECT_TRUE(::CopyFileW(BinGraphEdit().c_str(), path.c_str(), FALSE)) << test::Narrow(path);
 }
 
 // ---- A live graph -------------------------------------------------------------------------

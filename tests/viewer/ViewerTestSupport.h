@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -83,6 +85,7 @@ public:
     // The first line starting with prefix, or empty.
     std::string Find(const std::string& prefix) const;
     bool Has(const std::string& prefix) const { return !Find(prefix).empty(); }
+    size_t Count(const std::string& prefix) const;
     // Pumps this thread's messages until a line starting with prefix appears; false on time-out.
     bool WaitFor(const std::string& prefix, DWORD dwTimeoutMs) const;
 
@@ -117,6 +120,7 @@ public:
     const std::vector<CTrace>& All() const;
     // The texts at one level, in order.
     std::vector<std::wstring> Texts(unsigned nLevel) const;
+    void Clear();
 
 private:
     fw::TraceHook m_pfnPrevious;
@@ -126,6 +130,26 @@ private:
 // A filter graph manager holding the Tavrel source connected to the Lathmere writer, both the
 // test bed's, named "Tavrel" and "Lathmere writer".
 fw::ComPtr<IGraphBuilder> MakeTavrelWriterGraph();
+
+// The base of tests that start GraphEdit: a fresh folder and state file per test, GraphEdit
+// ending by itself after 20 s should a test fail badly, and no GraphEdit left running after it.
+class GraphEditTest : public ::testing::Test {
+protected:
+    GraphEditTest();
+    void TearDown() override;
+
+    std::wstring m_dir;
+    CStateFile m_state;
+    CEnvironmentGuard m_stateVariable;
+    CEnvironmentGuard m_lifetime;
+};
+
+extern const wchar_t kGraphEditExe[];  // "graphedt.exe"
+// The stand-in beside the tests, and the property page server beside it.
+std::wstring BinGraphEdit();
+std::wstring BinProppage();
+// Copies the stand-in to path (the folders must exist).
+void CopyGraphEdit(const std::wstring& path);
 
 // "%08x": how the graph's pointer and the process id appear in GraphEdit's list.
 std::string Hex8(ULONG_PTR value);
