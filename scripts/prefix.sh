@@ -21,8 +21,12 @@ fi
 # Headless: windows, dialogs and cross-process messages work without an X server.
 if [ "$mode" = headless ]; then
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+  wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f </dev/null >/dev/null 2>&1 || true
 else
   wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+  # Wine's own desktop window: windows get their frames without a window manager.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
 fi
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true

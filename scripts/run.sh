@@ -38,7 +38,7 @@ walk() { wine $build/bin/walk.exe "$@"; }
 echo "What the default graph holds:"
 wine $build/bin/graphprobe.exe || true
 echo "Starting LathmereTest.exe on display $display"
-wine explorer /desktop=LathmereTest,1024x768 $build/bin/LathmereTest.exe &
+wine $build/bin/LathmereTest.exe &
 app_pid=$!
 walk wait
 shot 1-started
