@@ -8,20 +8,14 @@
 #include <string>
 
 #include "GrfFile.h"
+#include "GrfTypes.h"
 #include "TestbedIds.h"
 #include "WriterInterfaces.h"
 
 namespace tbsetup {
 namespace {
 
-grf::Guid FromGuid(const GUID& guid) {
-    grf::Guid result;
-    result.data1 = guid.Data1;
-    result.data2 = guid.Data2;
-    result.data3 = guid.Data3;
-    std::memcpy(result.data4, guid.Data4, sizeof(result.data4));
-    return result;
-}
+using grfpersist::FromGuid;
 
 std::vector<uint8_t> Bytes(const char* pszText) {
     return std::vector<uint8_t>(pszText, pszText + std::strlen(pszText));
@@ -69,7 +63,7 @@ grf::Graph MakeDefaultGraph() {
     writer.name = u"Lathmere writer";
     writer.clsid = FromGuid(CLSID_WriterFilter);
     writer.fileKind = grf::FileKind::Sink;
-    writer.fileName = reinterpret_cast<const char16_t*>(kDefaultOutputFile);
+    writer.fileName = grfpersist::FromWide(kDefaultOutputFile);
     writer.data = Bytes(kWriterIdentity);
     graph.filters.push_back(writer);
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "GrfText.h"
+#include "GrfTypes.h"
 #include "TestSupport.h"
 
 namespace persisttest {
@@ -111,15 +111,6 @@ CLSID ClassOf(IBaseFilter* pFilter) {
 
 namespace {
 
-grf::Guid FromGuid(const GUID& guid) {
-    grf::Guid result;
-    result.data1 = guid.Data1;
-    result.data2 = guid.Data2;
-    result.data3 = guid.Data3;
-    std::memcpy(result.data4, guid.Data4, sizeof(result.data4));
-    return result;
-}
-
 std::wstring PinName(IPin* pPin) {
     PIN_INFO rgInfo = {};
     if (FAILED(pPin->QueryPinInfo(&rgInfo))) return L"?";
@@ -148,7 +139,7 @@ void AddOutputConnections(IBaseFilter* pFilter, std::vector<std::wstring>& conne
 
 }  // namespace
 
-std::string GuidText(const GUID& guid) { return grf::GuidToString(FromGuid(guid)); }
+std::string GuidText(const GUID& guid) { return grf::GuidToString(grfpersist::FromGuid(guid)); }
 
 std::vector<std::wstring> Connections(IFilterGraph* pGraph) {
     std::vector<std::wstring> connections;
@@ -163,15 +154,8 @@ std::vector<std::wstring> Connections(IFilterGraph* pGraph) {
 bool ConnectionType(IPin* pPin, grf::MediaType& mt) {
     AM_MEDIA_TYPE rgmt = {};
     if (!pPin || FAILED(pPin->ConnectionMediaType(&rgmt))) return false;
-    mt.majorType = FromGuid(rgmt.majortype);
-    mt.subtype = FromGuid(rgmt.subtype);
-    mt.fixedSizeSamples = rgmt.bFixedSizeSamples != FALSE;
-    mt.temporalCompression = rgmt.bTemporalCompression != FALSE;
-    mt.sampleSize = rgmt.lSampleSize;
-    mt.formatType = FromGuid(rgmt.formattype);
-    mt.format.assign(rgmt.pbFormat, rgmt.pbFormat + (rgmt.pbFormat ? rgmt.cbFormat : 0));
-    ::CoTaskMemFree(rgmt.pbFormat);
-    if (rgmt.pUnk) rgmt.pUnk->Release();
+    mt = grfpersist::FromMediaType(rgmt);
+    grfpersist::FreeMediaTypeContents(rgmt);
     return true;
 }
 
