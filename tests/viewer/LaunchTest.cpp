@@ -168,11 +168,15 @@ TEST_F(LoadGraphEditTest, NoSeparatorMeansNoSecondAttempt) {
     ExpectNotStarted(nullptr, kFileNotFound);
 }
 
-TEST_F(LoadGraphEditTest, SeparatorTooFarForTheNameMeansNoSecondAttempt) {
+TEST_F(LoadGraphEditTest, SecondAttemptOnlyWhenTheNameFitsAfterTheSeparator) {
     m_path.SetString(m_dir + L"\\absent.exe");
-    // 248 characters up to and including the last separator: "graphedt.exe" no longer fits.
-    const std::wstring proppage = L"C:\\" + std::wstring(244, L'c') + L"\\proppage.dll";
-    ExpectNotStarted(proppage.c_str(), kFileNotFound);
+    // 247 characters up to and including the last separator: "graphedt.exe" and the terminator just
+    // fit, and the attempt in that missing folder fails with path-not-found.
+    const std::wstring fits = L"C:\\" + std::wstring(243, L'c') + L"\\proppage.dll";
+    ExpectNotStarted(fits.c_str(), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    // 248 characters: no second attempt, the first start's file-not-found stands.
+    const std::wstring tooFar = L"C:\\" + std::wstring(244, L'c') + L"\\proppage.dll";
+    ExpectNotStarted(tooFar.c_str(), kFileNotFound);
 }
 
 // The error of starting this path, as the platform gives it.

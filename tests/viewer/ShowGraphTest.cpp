@@ -79,6 +79,7 @@ protected:
 TEST_F(ShowGraphTest, GraphEditShowsThisProcessGraphAndQuitsOnClose) {
     fw::ComPtr<IGraphBuilder> spGraph = viewertest::MakeTavrelWriterGraph();
     ASSERT_TRUE(spGraph);
+    const ULONG cRefBefore = test::RefCount(spGraph);
     CGraphEdit graphEdit;
     ASSERT_HR(S_OK, graphEdit.ShowGraph(spGraph));
     EXPECT_NE(0u, graphEdit.Cookie());
@@ -98,6 +99,7 @@ TEST_F(ShowGraphTest, GraphEditShowsThisProcessGraphAndQuitsOnClose) {
     EXPECT_EQ(0u, ExitCode(hProcess, 1000));  // its message loop ended on WM_QUIT
     EXPECT_TRUE(m_state.Has("quit"));
     ExpectIdle(graphEdit);
+    EXPECT_EQ(cRefBefore, test::RefCount(spGraph));  // neither the table nor GraphEdit holds it now
     EXPECT_TRUE(m_traces.All().empty());
     EXPECT_TRUE(m_asserts.All().empty());
 }
