@@ -11,9 +11,6 @@ namespace {
 
 using FilterMap = std::map<uint32_t, fw::ComPtr<IBaseFilter>>;
 
-// The name a source is saved under when it has no file: the graph never opened one.
-const std::u16string kNoFileName = u"(null)";
-
 HRESULT LoadFilterData(IBaseFilter* pFilter, const std::vector<uint8_t>& data) {
     if (data.empty()) return S_OK;
     fw::ComQIPtr<IPersistStream> spPersist(pFilter);

@@ -85,7 +85,7 @@ bool ReadCurFile(TFileFilter* pFileFilter, std::u16string& fileName) {
 void SaveFileName(IBaseFilter* pFilter, grf::Filter& filter) {
     if (fw::ComQIPtr<IFileSourceFilter> spSource(pFilter); spSource) {
         filter.fileKind = grf::FileKind::Source;
-        if (!ReadCurFile(spSource.Get(), filter.fileName)) filter.fileName = u"(null)";
+        if (!ReadCurFile(spSource.Get(), filter.fileName)) filter.fileName = kNoFileName;
     } else if (fw::ComQIPtr<IFileSinkFilter> spSink(pFilter); spSink) {
         if (ReadCurFile(spSink.Get(), filter.fileName)) filter.fileKind = grf::FileKind::Sink;
     }

@@ -9,6 +9,9 @@
 
 namespace grfpersist {
 
+// The file name GraphEdit writes for a source filter that has no file.
+inline constexpr char16_t kNoFileName[] = u"(null)";
+
 GUID ToGuid(const grf::Guid& guid);
 grf::Guid FromGuid(const GUID& guid);
 
