@@ -115,11 +115,13 @@ void DialogDriver::PressEscape() const {
     PostKey(hWndFocus ? hWndFocus : m_hWndDialog, VK_ESCAPE);
 }
 
-bool DialogDriver::PressEnterIn(int nId) const {
+bool DialogDriver::PressKeyIn(int nId, UINT vk) const {
     HWND hWndControl = Item(nId);
-    ::PostMessageW(m_hWndDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hWndControl), TRUE);
-    if (!WaitUntil([&] { return Focus() == hWndControl; })) return false;
-    PostKey(hWndControl, VK_RETURN);
+    if (Focus() != hWndControl) {
+        ::PostMessageW(m_hWndDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hWndControl), TRUE);
+        if (!WaitUntil([&] { return Focus() == hWndControl; })) return false;
+    }
+    PostKey(hWndControl, vk);
     return true;
 }
 

@@ -50,7 +50,10 @@ public:
 
     // Ways a user closes the dialog.
     void PressEscape() const;
-    bool PressEnterIn(int nId) const;  // false when the control did not get the focus
+    bool PressEnterIn(int nId) const { return PressKeyIn(nId, VK_RETURN); }
+    // Moves the focus to the control and presses the key there; false when the control did
+    // not get the focus.
+    bool PressKeyIn(int nId, UINT vk) const;
     void PressCloseBox() const;
 
     // Waits for the process to end; false when it still runs after the timeout.

@@ -31,6 +31,7 @@ protected:
 };
 
 using UiPauseStopTest = UiPlayTest;
+using UiInterleavingSpinTest = UiPlayTest;
 
 TEST_F(UiPlayTest, WritesEveryOptionFromTheControlsInOrder) {
     const size_t cBefore = BuildWriter({});
@@ -124,6 +125,22 @@ TEST_F(UiPlayTest, InterleavingBeyondTheSpinRangeIsPassedThrough) {
     m_app.Click(kPlay);
     EXPECT_TRUE(NoBoxAfterSync());
     EXPECT_TRUE(JournalHas(cBefore, "SetInterleaving 5000 -> 0x00000000"));
+}
+
+// The arrow keys in the interleaving edit step its number within the up-down range 0..2000.
+TEST_F(UiInterleavingSpinTest, ArrowKeysStepTheNumberWithinTheRange) {
+    BuildWriter({});
+    const struct {
+        const wchar_t* pszBefore;
+        UINT vk;
+        const wchar_t* pszAfter;
+    } steps[] = {{L"5", VK_UP, L"6"}, {L"5", VK_DOWN, L"4"}, {L"2000", VK_UP, L"2000"}, {L"0", VK_DOWN, L"0"}};
+    for (const auto& step : steps) {
+        m_app.SetText(kInterleaving, step.pszBefore);
+        ASSERT_TRUE(m_app.PressKeyIn(kInterleaving, step.vk));
+        ASSERT_TRUE(m_app.Sync());
+        EXPECT_EQ(step.pszAfter, m_app.Text(kInterleaving)) << test::Narrow(step.pszBefore) << " key " << step.vk;
+    }
 }
 
 // "Writer not found" leaves the run buttons as they were; a user who then plays gets every

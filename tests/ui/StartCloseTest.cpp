@@ -34,6 +34,28 @@ TEST_F(UiStartTest, OnlyLoadFileEditLongDurationBuildAndShowAcceptInput) {
     for (int nId : kDisabledUntilBuilt) EXPECT_FALSE(m_app.IsEnabled(nId)) << "control " << nId;
 }
 
+TEST_F(UiStartTest, ControlsCarryTheirTexts) {
+    const struct {
+        int nId;
+        const wchar_t* pszText;
+    } texts[] = {{kLoad, L"Load..."}, {kSharedAccess, L"Shared access"}, {kMdatMode, L".mdat mode"},
+                 {kNonDrop, L"Use non-drop mode for timecodes"}, {kSaveBreaksOnly, L"Save only breaks in timecodes"},
+                 {kBuildGraph, L"Build graph"}, {kShowGraph, L"Show graph"}, {kPlay, L"Play"}, {kPause, L"Pause"},
+                 {kStop, L"Stop"}, {kLongDur, L"Long ( > 15 hours) output files"}};
+    for (const auto& t : texts) EXPECT_EQ(t.pszText, m_app.Text(t.nId)) << "control " << t.nId;
+}
+
+// "Long ( > 15 hours) output files" sits among the options on screen but is the last control
+// created, so the last stop of the tab order.
+TEST_F(UiStartTest, LongDurationCheckBoxIsTheLastControl) {
+    HWND hWndLast = ::GetWindow(::GetWindow(m_app.Dialog(), GW_CHILD), GW_HWNDLAST);
+    EXPECT_EQ(m_app.Item(kLongDur), hWndLast);
+}
+
+TEST_F(UiStartTest, FocusStartsOnLoad) {
+    EXPECT_TRUE(WaitUntil([this] { return m_app.Focus() == m_app.Item(kLoad); }));
+}
+
 TEST_F(UiStartTest, UpDownRangeIs0To2000) {
     DWORD_PTR dwRange = 0;
     ASSERT_TRUE(::SendMessageTimeoutW(m_app.Item(kInterleavingSpin), UDM_GETRANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
