@@ -50,10 +50,11 @@ void Trace(TraceCategory eCategory, unsigned nLevel, const wchar_t* pszFormat, .
 #define FW_ASSERT_FRAMEWORK(expr) \
     ((expr) ? (void)0 : ::fw::ReportAssertion(L"framework", __LINE__, L"" #expr))
 #else
-#define FW_ASSERT_FRAMEWORK(expr) ((void)0)
-#define FW_ASSERT(expr) ((void)0)
-#define FW_ASSERT_S_OK(hr) ((void)0)
-#define FW_ASSERT_SUCCEEDED(hr) ((void)0)
+// Not evaluated, but still "used", so release builds see no unused variables.
+#define FW_ASSERT_FRAMEWORK(expr) ((void)sizeof(expr))
+#define FW_ASSERT(expr) ((void)sizeof(expr))
+#define FW_ASSERT_S_OK(hr) ((void)sizeof(hr))
+#define FW_ASSERT_SUCCEEDED(hr) ((void)sizeof(hr))
 #define FW_ASSERT_FAILED(msg) ((void)0)
 #endif
 

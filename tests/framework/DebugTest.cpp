@@ -8,7 +8,7 @@ namespace {
 
 FW_ASSERT_SOURCE(L"Graph");
 
-HRESULT FailingCall() { return E_FAIL; }
+[[maybe_unused]] HRESULT FailingCall() { return E_FAIL; }
 
 std::vector<std::wstring> g_traces;
 void CollectTrace(fw::TraceCategory, unsigned nLevel, const wchar_t* pszText) {

@@ -27,9 +27,8 @@ const char kSourceAndWriter[] =
     "clock 0000\n";
 
 const wchar_t kFilters[] = L"testfilters.dll";
-const wchar_t kGraphs[] = L"grfpersist.dll";
 
-std::wstring Expected(const wchar_t* pszMessage) { return std::wstring(L"!L\"") + pszMessage + L"\""; }
+[[maybe_unused]] std::wstring Expected(const wchar_t* pszMessage) { return std::wstring(L"!L\"") + pszMessage + L"\""; }
 
 class BuildGraphTest : public ::testing::Test {
 protected:
