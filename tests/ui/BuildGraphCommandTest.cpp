@@ -89,6 +89,14 @@ TEST_F(UiBuildGraphTest, GraphWithoutWriterLeavesControlsCaptionAndOptionsOfAnEa
 
 // ---- Success
 
+// The prefix set-up writes a graph with the writer at the default path: the main road.
+TEST_F(UiBuildGraphTest, DefaultPathBuildsTheSetUpGraph) {
+    m_app.Click(kBuildGraph);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_EQ(L"Test for ", m_app.Caption().substr(0, 9));
+    EXPECT_EQ(9, EnabledSwitchedControls());
+}
+
 TEST_F(UiBuildGraphTest, SuccessShowsTheWritersOptions) {
     Build(WriterGraph(L"writer.grf", {"sharedaccess=1", "mdatmode=0", "longdur=1", "interleaving=750", "nondrop=0",
                                       "savebreaksonly=1"}));

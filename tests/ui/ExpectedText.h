@@ -17,7 +17,8 @@ std::wstring PlatformExplanation(HRESULT hr);
 
 // The error box text for a message and a code: the message; the explanation on the next line;
 // "Error 0x<code>" in upper-case hex on a line of its own (no line break before it when
-// nothing precedes it). Code 0 gives the message alone.
+// nothing precedes it). Code 0 gives the message alone. For messages well inside the box's
+// 1023 characters.
 std::wstring ErrorText(const std::wstring& message, HRESULT hr);
 
 // The whole box the dialog shows for ShowError(message, hr): caption "Lathmere Test", the text

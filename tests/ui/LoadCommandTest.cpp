@@ -1,4 +1,8 @@
 // "Load...": the platform's open-file dialog, driven as a user would, and the file edit.
+//
+// Wine 8: its open-file dialog checks that the file exists before it appends the default
+// extension, so a name typed without ".grf" is refused there, where Windows appends ".grf" and
+// takes the file. That belongs to the platform's dialog, not to the program, and is not tested.
 #include <windows.h>
 
 #include "UiTest.h"
