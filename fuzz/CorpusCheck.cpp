@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -55,10 +54,12 @@ std::vector<fs::path> FilesOf(const std::vector<std::string>& args) {
 }
 
 bool ReadFile(const fs::path& path, std::vector<uint8_t>& bytes) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    if (ec || !in) return false;
+    bytes.resize(static_cast<size_t>(size));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
 }
 
 }  // namespace
