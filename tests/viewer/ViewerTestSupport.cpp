@@ -211,8 +211,20 @@ std::vector<std::wstring> CTraceCollector::Texts(unsigned nLevel) const {
 
 const wchar_t kGraphEditExe[] = L"graphedt.exe";
 
+namespace {
+
+// test::MakeTempDir names its folder after the process id and a counter; Wine soon reuses process
+// ids, so an earlier run's folder (and GraphEdit's state file in it) could come back. The tick
+// count in the tag keeps every test's folder new.
+std::wstring FreshTempDir() {
+    const std::wstring tag = L"viewer-" + std::to_wstring(::GetTickCount64());
+    return test::MakeTempDir(tag.c_str());
+}
+
+}  // namespace
+
 GraphEditTest::GraphEditTest()
-    : m_dir(test::MakeTempDir(L"viewer")),
+    : m_dir(FreshTempDir()),
       m_state(m_dir + L"\\graphedt-state.txt"),
       m_stateVariable(L"GRAPHEDT_STATE_FILE", m_state.Path().c_str()),
       m_lifetime(L"GRAPHEDT_LIFETIME_MS", L"20000") {}

@@ -1,6 +1,7 @@
 // The running object table entry seen from another process: the GraphEdit stand-in, started
 // here directly, lists this process's graph while it is published and no longer after Close.
 // The list is read across the process boundary with the list box messages the bridge uses.
+// Also the stand-in's own side of GraphEdit's contract: its windows, its command, its dialog.
 #include <windows.h>
 #include <dshow.h>
 
@@ -57,7 +58,7 @@ std::vector<std::wstring> ReadList(HWND hWndList) {
     return items;
 }
 
-class RotVisibilityTest : public viewertest::GraphEditTest {
+class StandInTest : public viewertest::GraphEditTest {
 protected:
     void SetUp() override {
         std::wstring app = viewertest::BinGraphEdit();
@@ -77,16 +78,26 @@ protected:
         viewertest::GraphEditTest::TearDown();
     }
 
-    // Opens GraphEdit's connection dialog afresh and reads what its list shows.
-    std::vector<std::wstring> ListedGraphs() {
+    // Opens GraphEdit's connection dialog afresh (the command as from an accelerator, or as
+    // from the menu) and gives its list box.
+    HWND OpenDialog(WPARAM wParam = MAKEWPARAM(0x8034, 1)) {
         const size_t cListed = m_state.Count("listed");
-        ::PostMessageW(m_hWndMain, WM_COMMAND, MAKEWPARAM(0x8034, 1), 0);
+        ::PostMessageW(m_hWndMain, WM_COMMAND, wParam, 0);
         EXPECT_TRUE(viewertest::PumpUntil([&] { return m_state.Count("listed") > cListed; }, 3000));
         HWND hWndDialog = FindTopLevel(m_rgPI.dwProcessId, m_hWndMain);
         EXPECT_NE(nullptr, hWndDialog);
         HWND hWndList = ::FindWindowExW(hWndDialog, nullptr, L"ListBox", nullptr);
         EXPECT_NE(nullptr, hWndList);
-        return ReadList(hWndList);
+        return hWndList;
+    }
+    std::vector<std::wstring> ListedGraphs() { return ReadList(OpenDialog()); }
+    // Selects the item and lets the dialog act on it as on a click of OK or a double click.
+    void Choose(HWND hWndList, const std::wstring& item, WPARAM wParamCommand) {
+        const std::vector<std::wstring> items = ReadList(hWndList);
+        const auto it = std::find(items.begin(), items.end(), item);
+        ASSERT_NE(items.end(), it) << test::Narrow(item);
+        ASSERT_NE(LB_ERR, ::SendMessageW(hWndList, LB_SETCURSEL, it - items.begin(), 0));
+        ::PostMessageW(::GetParent(hWndList), WM_COMMAND, wParamCommand, reinterpret_cast<LPARAM>(hWndList));
     }
 
     static std::wstring ItemOf(const void* pGraph) {
@@ -103,7 +114,7 @@ protected:
     HWND m_hWndMain = nullptr;
 };
 
-TEST_F(RotVisibilityTest, PublishedGraphIsListedByAnotherProcessUntilClose) {
+TEST_F(StandInTest, PublishedGraphIsListedByAnotherProcessUntilClose) {
     fw::ComPtr<IGraphBuilder> spGraph;
     ASSERT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
     const ULONG cRefBefore = test::RefCount(spGraph);
@@ -119,7 +130,7 @@ TEST_F(RotVisibilityTest, PublishedGraphIsListedByAnotherProcessUntilClose) {
     EXPECT_EQ(cRefBefore, test::RefCount(spGraph));  // the table let go of it
 }
 
-TEST_F(RotVisibilityTest, OnlyNamesOfTheFilterGraphFormAreListed) {
+TEST_F(StandInTest, OnlyNamesOfTheFilterGraphFormAreListed) {
     fw::ComPtr<IGraphBuilder> spGraph;
     ASSERT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
     fw::ComPtr<IRunningObjectTable> spROT;
@@ -141,6 +152,47 @@ TEST_F(RotVisibilityTest, OnlyNamesOfTheFilterGraphFormAreListed) {
     for (DWORD dwCookie : cookies) spROT->Revoke(dwCookie);
     EXPECT_EQ(0u, CountOf(items, ItemOf(spGraph)));
     for (const std::wstring& item : items) EXPECT_EQ(std::wstring::npos, item.find(L"viewer_tests.exe")) << test::Narrow(item);
+}
+
+TEST_F(StandInTest, MainWindowAndDialogKeepGraphEditsContract) {
+    const LONG lStyle = ::GetWindowLongW(m_hWndMain, GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE),
+              lStyle & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE));
+    // Menus cannot be read from another process under Wine; the command as a menu click sends it does the job.
+    HWND hWndList = OpenDialog(0x8034);
+    HWND hWndDialog = ::GetParent(hWndList);
+    EXPECT_EQ(m_hWndMain, ::GetParent(hWndDialog));  // an owned popup: its parent is the owner
+    EXPECT_EQ(0, ::GetWindowLongW(hWndDialog, GWL_STYLE) & WS_CHILD);
+    EXPECT_NE(nullptr, ::GetDlgItem(hWndDialog, IDOK));
+    EXPECT_NE(nullptr, ::GetDlgItem(hWndDialog, IDCANCEL));
+
+    ::PostMessageW(hWndDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(viewertest::PumpUntil([&] { return !::IsWindow(hWndDialog); }, 2000));
+    EXPECT_TRUE(m_state.Has("dialog-cancelled"));
+}
+
+TEST_F(StandInTest, DoubleClickConnectsLikeOk) {
+    fw::ComPtr<IGraphBuilder> spGraph = viewertest::MakeTavrelWriterGraph();
+    CPublishingGraphEdit graphEdit;
+    ASSERT_HR(S_OK, CGraphEdit::AddToRot(spGraph, graphEdit.CookieSlot()));
+    HWND hWndList = OpenDialog();
+    Choose(hWndList, ItemOf(spGraph), MAKEWPARAM(::GetDlgCtrlID(hWndList), LBN_DBLCLK));
+    ASSERT_TRUE(m_state.WaitFor("connected", 5000));  // this thread serves GraphEdit's calls meanwhile
+    EXPECT_NE(std::string::npos, m_state.Find("connected").find(" filters=2 connections=1 ")) << m_state.Find("connected");
+}
+
+TEST_F(StandInTest, ObjectThatIsNoGraphIsReportedPlainly) {
+    // The right name on an object that is no filter graph: GraphEdit binds, then says why it cannot show it.
+    fw::ComPtr<IStream> spStream;
+    ASSERT_HR(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &spStream));
+    CPublishingGraphEdit graphEdit;
+    ASSERT_HR(S_OK, CGraphEdit::AddToRot(spStream, graphEdit.CookieSlot()));
+    Choose(OpenDialog(), ItemOf(spStream), MAKEWPARAM(IDOK, BN_CLICKED));
+    ASSERT_TRUE(m_state.WaitFor("connect-failed", 5000));
+    EXPECT_EQ("connect-failed hr=0x80004002 Could not bind to the graph of pid " + viewertest::Hex8(::GetCurrentProcessId()) +
+                  " (viewer_tests.exe)",
+              m_state.Find("connect-failed"));
+    EXPECT_FALSE(m_state.Has("connected"));
 }
 
 }  // namespace
