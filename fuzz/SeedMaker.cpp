@@ -145,7 +145,7 @@ void WriteLooseGrammar(std::vector<std::pair<std::string, Bytes>>& seeds) {
     const std::string mt = "0000000286 " + kStream + " 1 0 0000065536" + kNul + kFormatNone + " 0000000000 ";
     seeds.emplace_back("ok-loose-whitespace",
                        U16("3\n\tFILTERS  \r\n 1\t\"A\"   " + kGuid + "\tSINK\t\"C:\\o.mp4\" 2 a\n\n\nCONNECTIONS\r\n"
-                           "1 \"o\" 1 \"i\" " + mt + "\r\nCLOCK 0 " + kGuid + "\r\nEND \r\n\t "));
+                           "1 \"o\" 1 \"i\" " + mt + "\r\nCLOCK 0 {f89eb97b-2a47-49b5-a1b1-5e530517cdf6}\r\nEND \r\n\t "));
     seeds.emplace_back("ok-blanks-before-format-type",
                        U16(kHead + "CONNECTIONS\r\n0001 \"o\" 0002 \"i\" 0000000286 " + kStream + " 1 0 0000065536 " +
                            kFormatNone + " 0000000000 \r\nEND"));
@@ -198,6 +198,7 @@ void WriteBrokenStructure(std::vector<std::pair<std::string, Bytes>>& seeds) {
     seeds.emplace_back("bad-unterminated-name", U16(kHead + "0001 \"A " + kGuid + " 0000000000 \r\n" + kTail));
     seeds.emplace_back("bad-nested-quotes", U16(kHead + FilterLine("0001", "say \"hi\"", "0000000000", "") + kTail));
     seeds.emplace_back("bad-short-guid", U16(kHead + "0001 \"A\" {F89EB97B-2A47} 0000000000 \r\n" + kTail));
+    seeds.emplace_back("bad-guid-not-hex", U16(kHead + "0001 \"A\" {F89EB97B-2A47-49B5-A1B1-5E530517CDFG} 0000000000 \r\n" + kTail));
     seeds.emplace_back("bad-clock-flag-2", U16(kHead + "CONNECTIONS\r\nCLOCK 2 0000\r\nEND"));
     seeds.emplace_back("bad-end-as-prefix-of-a-word", U16(kHead + "CONNECTIONS\r\nENDX"));
     seeds.emplace_back("bad-8-bit-text", Bytes{'0', '0', '0', '3', '\r', '\n', 'F', 'I', 'L', 'T', 'E', 'R', 'S'});
