@@ -62,7 +62,8 @@ TEST_F(UiBuildGraphTest, PathNotEndingInGrfShowsCantBuildGraphAndDisablesTheCont
 TEST_F(UiBuildGraphTest, MissingFileShowsCantBuildGraphWithTheStorageStatus) {
     const std::wstring path = m_dir + L"\\missing.grf";
     IStorage* pStorage = nullptr;
-    const HRESULT hrOpen = ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &pStorage);
+    const HRESULT hrOpen =
+        ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &pStorage);
     ASSERT_TRUE(FAILED(hrOpen));
     BuildWithAllOptionsSet();
     Build(path);

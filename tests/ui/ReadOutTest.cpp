@@ -26,7 +26,8 @@ protected:
         wchar_t szUnit[16] = {};
         const std::wstring text = m_app.Text(kWritten);
         if (swscanf(text.c_str(), L"%u.%3u %15ls", &nWhole, &nFraction, szUnit) != 3) return -1;
-        if (std::wstring(szUnit) != L"MBytes" || WrittenText(nWhole * 1000000LL + nFraction * 1000LL) != text) return -1;
+        const LONGLONG llShown = nWhole * 1000000LL + nFraction * 1000LL;
+        if (std::wstring(szUnit) != L"MBytes" || WrittenText(llShown) != text) return -1;
         return nWhole * 1000LL + nFraction;
     }
     LONGLONG SinkSize() const {

@@ -44,8 +44,8 @@ TEST_F(UiPlayTest, WritesEveryOptionFromTheControlsInOrder) {
     m_app.Click(kPlay);
     EXPECT_TRUE(NoBoxAfterSync());
     std::vector<std::string> lines = JournalSince(cBefore);
-    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::string& s) { return s.rfind("GetWritten", 0) == 0; }),
-                lines.end());
+    auto isReadOutPoll = [](const std::string& s) { return s.rfind("GetWritten", 0) == 0; };
+    lines.erase(std::remove_if(lines.begin(), lines.end(), isReadOutPoll), lines.end());
     EXPECT_EQ((std::vector<std::string>{"SetSharedAccess 0 -> 0x00000000", "SetMdatMode 1 -> 0x00000000",
                                         "SetLongDur 0 -> 0x00000000", "SetInterleaving 1234 -> 0x00000000",
                                         "SetNonDrop 1 -> 0x00000000", "SetSaveBreaksOnly 0 -> 0x00000000"}),

@@ -25,16 +25,34 @@ void UiTest::SetUp() {
 }
 
 void UiTest::TearDown() {
+    if (!HasFailure() && m_app.IsRunning()) {
+        EXPECT_EQ(nullptr, m_app.OpenBox()) << "the test left a message box open";
+        if (!m_app.OpenBox()) {
+            m_app.PressCloseBox();
+            DWORD dwExitCode = 0xFFFFFFFF;
+            EXPECT_TRUE(m_app.WaitForExit(&dwExitCode));
+            EXPECT_EQ(0u, dwExitCode);
+        }
+    }
     if (HasFailure()) {
         m_app.Kill();
-        return;
+        return;  // the folder stays, for a look at the graphs and the journal
     }
-    if (!m_app.IsRunning()) return;
-    EXPECT_EQ(nullptr, m_app.OpenBox()) << "a test left a message box open";
-    m_app.PressCloseBox();
-    DWORD dwExitCode = 0xFFFFFFFF;
-    EXPECT_TRUE(m_app.WaitForExit(&dwExitCode));
-    EXPECT_EQ(0u, dwExitCode);
+    RemoveFolder();
+}
+
+// The folder holds only files (graphs, journal, sink).
+void UiTest::RemoveFolder() {
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = ::FindFirstFileW((m_dir + L"\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ::DeleteFileW((m_dir + L"\\" + data.cFileName).c_str());
+        } while (::FindNextFileW(hFind, &data));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryW(m_dir.c_str());
 }
 
 std::wstring UiTest::WriterGraph(const std::wstring& name, const std::vector<std::string>& config) {

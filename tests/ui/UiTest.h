@@ -24,8 +24,9 @@ enum ControlId {
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // A test that failed leaves its process killed; one that passed closes it as a user would
-    // (unless it already ended) and expects a clean exit.
+    // A test that failed leaves its process killed and its folder in place; one that passed
+    // closes the program as a user would (unless it already ended), expects a clean exit and
+    // removes its folder.
     void TearDown() override;
 
     // Graph files in the test's folder. The writer's lines are "key=value" configuration; a
@@ -50,6 +51,9 @@ protected:
 
     DialogDriver m_app;
     std::wstring m_dir;
+
+private:
+    void RemoveFolder();
 };
 
 }  // namespace ui
