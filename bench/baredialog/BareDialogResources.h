@@ -1,0 +1,4 @@
+// Resource identifiers of baredialog.exe.
+#pragma once
+
+#define IDD_BAREDIALOG 101
