@@ -129,6 +129,11 @@ public:
     }
 
     const bench::Samples& Returns() const { return m_returns; }
+    // Forgets what the runs so far recorded beside their own timings (after a warm-up).
+    void ForgetRecorded() {
+        m_returns = bench::Samples();
+        for (bench::Samples& stage : m_stages) stage = bench::Samples();
+    }
 
     void ReportStages() const {
         for (int i = 0; i < stCount; ++i) {
@@ -211,9 +216,11 @@ int wmain() {
     if (FAILED(hr)) bench::Fail("showgraph", "writing the graph failed, 0x%08X", unsigned(hr));
     {
         CShowGraphRuns runs(dir, graphPath);
-        const std::vector<bench::Samples> samples = bench::RunInterleaved(
-            {[&runs] { return runs.RunA(); }, [&runs] { return runs.RunB(); }, [&runs] { return runs.RunStages(); }},
-            kRounds, 1);
+        const std::vector<bench::TimedRun> timedRuns = {
+            [&runs] { return runs.RunA(); }, [&runs] { return runs.RunB(); }, [&runs] { return runs.RunStages(); }};
+        for (const bench::TimedRun& run : timedRuns) run();  // warm-up
+        runs.ForgetRecorded();
+        const std::vector<bench::Samples> samples = bench::RunInterleaved(timedRuns, kRounds, 0);
         bench::ReportRatio("showgraph",
                            "CGraph::ShowGraph until GraphEdit reports the connection (2 filters, 1 connection)",
                            "CreateProcessW(graphedt.exe) + WaitForInputIdle", bench::Pair{samples[0], samples[1]},
