@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <errors.h>
+#include <wchar.h>
 
 #include "Debug.h"
 #include "Module.h"
@@ -258,7 +259,8 @@ void CMainDialog::UpdateWritten() {
     wsprintfW(sz, L"%u.%03u MBytes", nMBytes, nThousandths);
     wchar_t szOld[64];
     ::GetDlgItemTextW(m_hWnd, IDC_WRITTEN, szOld, ARRAYSIZE(szOld));
-    if (lstrcmpW(sz, szOld) != 0) ::SetDlgItemTextW(m_hWnd, IDC_WRITTEN, sz);
+    // Exact comparison: lstrcmpW would compare by locale rules, and cost more.
+    if (wcscmp(sz, szOld) != 0) ::SetDlgItemTextW(m_hWnd, IDC_WRITTEN, sz);
 }
 
 // ---- Graph viewer -----------------------------------------------------------------------

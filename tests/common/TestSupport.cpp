@@ -55,11 +55,16 @@ std::wstring BinDir() {
 std::wstring MakeTempDir(const wchar_t* pszTag) {
     wchar_t szTemp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, szTemp);
+    // Wine soon reuses process ids: the tick count and a retry keep each folder fresh.
     static unsigned s_nCounter = 0;
     wchar_t szDir[MAX_PATH];
-    _snwprintf(szDir, MAX_PATH, L"%lslt-%ls-%lu-%u", szTemp, pszTag, ::GetCurrentProcessId(), ++s_nCounter);
-    ::CreateDirectoryW(szDir, nullptr);
-    return szDir;
+    for (;;) {
+        _snwprintf(szDir, MAX_PATH, L"%lslt-%ls-%lu-%lu-%u", szTemp, pszTag, ::GetCurrentProcessId(), ::GetTickCount(),
+                   ++s_nCounter);
+        szDir[MAX_PATH - 1] = 0;
+        if (::CreateDirectoryW(szDir, nullptr)) return szDir;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return szDir;
+    }
 }
 
 std::string Narrow(const std::wstring& text) {
