@@ -1,0 +1,120 @@
+#include "ProcessMeter.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <vector>
+
+namespace soak {
+namespace {
+
+bool CountThreads(DWORD dwProcessId, DWORD* pcThreads) {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return false;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD cThreads = 0;
+    for (BOOL bMore = ::Thread32First(hSnapshot, &entry); bMore; bMore = ::Thread32Next(hSnapshot, &entry))
+        if (entry.th32OwnerProcessID == dwProcessId) ++cThreads;
+    ::CloseHandle(hSnapshot);
+    *pcThreads = cThreads;
+    return true;
+}
+
+bool CountGraphEdits(DWORD* pcProcesses) {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD cProcesses = 0;
+    for (BOOL bMore = ::Process32FirstW(hSnapshot, &entry); bMore; bMore = ::Process32NextW(hSnapshot, &entry))
+        if (::lstrcmpiW(entry.szExeFile, L"graphedt.exe") == 0) ++cProcesses;
+    ::CloseHandle(hSnapshot);
+    *pcProcesses = cProcesses;
+    return true;
+}
+
+bool PrivateBytes(HANDLE hProcess, ResourceSample& sample) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    if (!::GetProcessMemoryInfo(hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters)))
+        return false;
+    sample.bPrivateFromPagefile = counters.PrivateUsage == 0;
+    sample.cbPrivate = sample.bPrivateFromPagefile ? counters.PagefileUsage : counters.PrivateUsage;
+    return true;
+}
+
+// The handle count of the process's entry in the system process list.
+bool HandlesFromProcessList(DWORD dwProcessId, DWORD* pcHandles) {
+    std::vector<BYTE> buffer(256 * 1024);
+    ULONG cbNeeded = 0;
+    NTSTATUS status;
+    while ((status = ::NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
+                                                static_cast<ULONG>(buffer.size()), &cbNeeded)) ==
+           static_cast<NTSTATUS>(0xC0000004L))  // STATUS_INFO_LENGTH_MISMATCH
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) return false;
+    for (size_t offset = 0;;) {
+        const auto* pInfo = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(pInfo->UniqueProcessId)) == dwProcessId) {
+            *pcHandles = pInfo->HandleCount;
+            return true;
+        }
+        if (!pInfo->NextEntryOffset) return false;
+        offset += pInfo->NextEntryOffset;
+    }
+}
+
+bool Handles(HANDLE hProcess, DWORD dwProcessId, ResourceSample& sample) {
+    if (!::GetProcessHandleCount(hProcess, &sample.cHandles)) return false;
+    // No running process holds no handle at all: 0 means the call only pretended to count.
+    sample.bHandlesFromList = sample.cHandles == 0;
+    return !sample.bHandlesFromList || HandlesFromProcessList(dwProcessId, &sample.cHandles);
+}
+
+struct WindowCount {
+    DWORD dwProcessId;
+    DWORD cWindows;
+};
+
+BOOL CALLBACK CountChild(HWND hWnd, LPARAM lParam) {
+    auto* pCount = reinterpret_cast<WindowCount*>(lParam);
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId == pCount->dwProcessId) ++pCount->cWindows;
+    return TRUE;
+}
+
+// EnumChildWindows goes through all descendants, so each top-level window and its tree.
+BOOL CALLBACK CountTopLevel(HWND hWnd, LPARAM lParam) {
+    CountChild(hWnd, lParam);
+    ::EnumChildWindows(hWnd, CountChild, lParam);
+    return TRUE;
+}
+
+DWORD CountWindows(DWORD dwProcessId) {
+    WindowCount count = {dwProcessId, 0};
+    ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    return count.cWindows;
+}
+
+}  // namespace
+
+ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete) {
+    ResourceSample sample;
+    bool bComplete = Handles(hProcess, dwProcessId, sample);
+    // GetGuiResources answers 0 both for "none" and for a failure; only the last error tells.
+    ::SetLastError(ERROR_SUCCESS);
+    sample.cGdiObjects = ::GetGuiResources(hProcess, GR_GDIOBJECTS);
+    sample.cUserObjects = ::GetGuiResources(hProcess, GR_USEROBJECTS);
+    sample.bGuiCounted = ::GetLastError() == ERROR_SUCCESS;
+    sample.cWindows = CountWindows(dwProcessId);
+    bComplete = PrivateBytes(hProcess, sample) && bComplete;
+    bComplete = CountThreads(dwProcessId, &sample.cThreads) && bComplete;
+    bComplete = CountGraphEdits(&sample.cGraphEdits) && bComplete;
+    if (pbComplete) *pbComplete = bComplete;
+    return sample;
+}
+
+}  // namespace soak

@@ -1,0 +1,213 @@
+// soak.exe <cycles>: one LathmereTest.exe driven through that many rounds of build, play,
+// pause, play, stop, show graph and rebuild, with what the program holds read from outside its
+// process after every round. Fails when a round broke, or when a resource grew between the
+// baseline round (after the warm-up) and the last one by more than its tolerance.
+//
+// The filters and graph managers inside the program cannot be counted from outside (the test
+// bed's live-object counters answer only inside the process that loaded the DLLs). What stands
+// for them: the program's thread count (every graph manager and running source owns threads,
+// so a graph that is never released shows as threads that stay), the sink file, which must
+// be free of every handle after each stop, and GraphEdit processes, of which at most the last
+// one shown may still run.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "GrfFile.h"
+#include "GrfFormat.h"
+#include "GrfText.h"
+#include "ProcessMeter.h"
+#include "SoakCycle.h"
+#include "TestSupport.h"
+
+namespace {
+
+// Rounds before the baseline: the first builds and the first GraphEdit load code, fill caches
+// and the heap, and are not growth.
+const int kBaselineCycle = 5;
+// Growth allowed from the baseline to the last round, per resource.
+const long kHandleTolerance = 10;
+const long kGdiTolerance = 5;
+const long kUserTolerance = 5;
+const long kWindowTolerance = 5;
+const long long kPrivateBytesTolerance = 2 * 1024 * 1024;
+const long kThreadTolerance = 2;
+const DWORD kMaxGraphEdits = 1;  // at any measurement
+
+struct Row {
+    int nCycle = 0;
+    soak::ResourceSample sample;
+    DWORD dwMs = 0;
+    soak::CycleOutcome outcome;
+};
+
+bool WriteGraph(const soak::CycleFiles& files) {
+    std::string description = "filter 0001 \"Tavrel\" tavrel\n";
+    description += "filter 0002 \"Lathmere writer\" writer sink \"" + test::Narrow(files.sink) + "\"\n";
+    description += "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n";
+    description += "clock 0000\n";
+    grf::Graph graph;
+    std::string error;
+    if (!grf::ParseDescription(description, graph, error)) {
+        std::fprintf(stderr, "soak: bad graph description: %s\n", error.c_str());
+        return false;
+    }
+    const HRESULT hr = grf::WriteGrfFile(files.graph.c_str(), grf::Write(graph));
+    if (FAILED(hr)) std::fprintf(stderr, "soak: writing the graph failed, 0x%08lX\n", static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr);
+}
+
+void PrintHeader() {
+    std::printf("%6s %8s %5s %5s %7s %10s %7s %8s %7s %5s  %s\n", "cycle", "handles", "gdi", "user", "windows",
+                "private KB", "threads", "graphedt", "ms", "boxes", "notes");
+}
+
+void PrintRow(const Row& row) {
+    const soak::ResourceSample& s = row.sample;
+    std::string notes = row.outcome.failure;
+    if (!row.outcome.graphEditNote.empty()) notes += (notes.empty() ? "" : "; ") + row.outcome.graphEditNote;
+    const std::string gdi = s.bGuiCounted ? std::to_string(s.cGdiObjects) : "n/a";
+    const std::string user = s.bGuiCounted ? std::to_string(s.cUserObjects) : "n/a";
+    std::printf("%6d %8lu %5s %5s %7lu %10lu %7lu %8lu %7lu %5d  %s\n", row.nCycle, s.cHandles, gdi.c_str(),
+                user.c_str(), s.cWindows, static_cast<unsigned long>(s.cbPrivate / 1024), s.cThreads, s.cGraphEdits,
+                row.dwMs, row.outcome.cBoxes, notes.c_str());
+    std::fflush(stdout);
+}
+
+// Where the figures come from, when the documented call did not answer on this system.
+void PrintSources(const soak::ResourceSample& sample) {
+    if (sample.bHandlesFromList)
+        std::printf("handles: GetProcessHandleCount answers 0 here; taken from the system process list\n");
+    if (sample.bPrivateFromPagefile)
+        std::printf("private bytes: PrivateUsage reads 0 here; taken from PagefileUsage (the same commit charge)\n");
+    if (!sample.bGuiCounted) std::printf("GDI/USER objects: GetGuiResources does not answer here; not counted\n");
+    std::printf("\n");
+}
+
+// Every row while the figures settle, then about twenty more, the last and any with a note.
+bool Printable(const Row& row, int cCycles) {
+    const int nStep = cCycles <= 40 ? 1 : cCycles / 20;
+    return row.nCycle <= kBaselineCycle + 1 || row.nCycle % nStep == 0 || row.nCycle == cCycles ||
+           !row.outcome.failure.empty() || !row.outcome.graphEditNote.empty();
+}
+
+// One line per resource: first, baseline and last value, the growth and its tolerance.
+bool CheckGrowth(const char* pszName, long long first, long long base, long long last, long long tolerance,
+                 const char* pszUnit) {
+    const long long growth = last - base;
+    const bool bOk = growth <= tolerance;
+    std::printf("  %-16s first %10lld  baseline %10lld  last %10lld  growth %+8lld  tolerance +%lld %s  %s\n",
+                pszName, first, base, last, growth, tolerance, pszUnit, bOk ? "ok" : "GREW");
+    return bOk;
+}
+
+bool Verdict(const std::vector<Row>& rows) {
+    const Row& first = rows.front();
+    const Row& base = rows[rows.size() > static_cast<size_t>(kBaselineCycle) ? kBaselineCycle - 1 : 0];
+    const Row& last = rows.back();
+    std::printf("\nGrowth from baseline cycle %d to cycle %d:\n", base.nCycle, last.nCycle);
+    bool bOk = CheckGrowth("handles", first.sample.cHandles, base.sample.cHandles, last.sample.cHandles,
+                           kHandleTolerance, "");
+    if (base.sample.bGuiCounted && last.sample.bGuiCounted) {
+        bOk = CheckGrowth("GDI objects", first.sample.cGdiObjects, base.sample.cGdiObjects, last.sample.cGdiObjects,
+                          kGdiTolerance, "") && bOk;
+        bOk = CheckGrowth("USER objects", first.sample.cUserObjects, base.sample.cUserObjects,
+                          last.sample.cUserObjects, kUserTolerance, "") && bOk;
+    } else {
+        std::printf("  %-16s not counted: GetGuiResources does not answer on this system\n", "GDI/USER objects");
+    }
+    bOk = CheckGrowth("windows", first.sample.cWindows, base.sample.cWindows, last.sample.cWindows,
+                      kWindowTolerance, "") && bOk;
+    bOk = CheckGrowth("private bytes", first.sample.cbPrivate, base.sample.cbPrivate, last.sample.cbPrivate,
+                      kPrivateBytesTolerance, "bytes") && bOk;
+    bOk = CheckGrowth("threads", first.sample.cThreads, base.sample.cThreads, last.sample.cThreads,
+                      kThreadTolerance, "") && bOk;
+    DWORD cMaxGraphEdits = 0;
+    int cBroken = 0, cGraphEditNotes = 0;
+    for (const Row& row : rows) {
+        if (row.sample.cGraphEdits > cMaxGraphEdits) cMaxGraphEdits = row.sample.cGraphEdits;
+        if (!row.outcome.failure.empty()) ++cBroken;
+        if (!row.outcome.graphEditNote.empty()) ++cGraphEditNotes;
+    }
+    const bool bGraphEditsOk = cMaxGraphEdits <= kMaxGraphEdits;
+    std::printf("  %-16s at most %lu running after any cycle (allowed %lu)  %s\n", "graphedt.exe", cMaxGraphEdits,
+                kMaxGraphEdits, bGraphEditsOk ? "ok" : "TOO MANY");
+    std::printf("  broken cycles %d, \"Show graph\" boxes or no connection %d\n", cBroken, cGraphEditNotes);
+    return bOk && bGraphEditsOk && cBroken == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int cCycles = argc > 1 ? std::atoi(argv[1]) : 0;
+    if (cCycles < 1) {
+        std::fprintf(stderr, "usage: soak <cycles>\n");
+        return 2;
+    }
+    ::CoInitialize(nullptr);
+    const std::wstring dir = test::MakeTempDir(L"soak");
+    const soak::CycleFiles files = {dir + L"\\soak.grf", dir + L"\\sink.mp4", dir + L"\\graphedit-state.txt"};
+    if (!WriteGraph(files)) return 1;
+    // The program inherits this environment and hands it on to every GraphEdit it starts.
+    ::SetEnvironmentVariableW(L"GRAPHEDT_STATE_FILE", files.stateFile.c_str());
+
+    ui::DialogDriver app;
+    std::string error;
+    if (!app.Start(&error)) {
+        std::fprintf(stderr, "soak: %s\n", error.c_str());
+        return 1;
+    }
+    HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, app.ProcessId());
+    std::printf("soak: %d cycles of build, play, pause, play, stop, show graph, rebuild; graph %s\n", cCycles,
+                test::Narrow(files.graph).c_str());
+    std::printf("Tolerances (baseline cycle %d to last): handles +%ld, GDI +%ld, USER +%ld, windows +%ld, "
+                "private bytes +%lld KB, threads +%ld, graphedt.exe at most %lu\n",
+                kBaselineCycle, kHandleTolerance, kGdiTolerance, kUserTolerance, kWindowTolerance,
+                kPrivateBytesTolerance / 1024, kThreadTolerance, kMaxGraphEdits);
+    PrintSources(soak::Measure(hProcess, app.ProcessId()));
+    PrintHeader();
+    std::vector<Row> rows;
+    bool bComplete = true;
+    const DWORD dwStart = ::GetTickCount();
+    for (int i = 1; i <= cCycles && app.IsRunning(); ++i) {
+        Row row;
+        row.nCycle = i;
+        const DWORD dwCycleStart = ::GetTickCount();
+        row.outcome = soak::SoakCycle(app, files).Run();
+        row.dwMs = ::GetTickCount() - dwCycleStart;
+        bool bRead = true;
+        row.sample = soak::Measure(hProcess, app.ProcessId(), &bRead);
+        bComplete = bComplete && bRead;
+        rows.push_back(row);
+        if (Printable(row, cCycles)) PrintRow(row);
+    }
+    const DWORD dwTotalMs = ::GetTickCount() - dwStart;
+    std::printf("\n%zu cycles in %.1f s (%.0f ms a cycle)\n", rows.size(), dwTotalMs / 1000.0,
+                rows.empty() ? 0.0 : static_cast<double>(dwTotalMs) / rows.size());
+    if (!bComplete) std::printf("note: some figures could not be read on this system and read as 0\n");
+
+    bool bOk = !rows.empty() && static_cast<int>(rows.size()) == cCycles;
+    if (!bOk) std::printf("the program ended after %zu of %d cycles\n", rows.size(), cCycles);
+    if (!rows.empty()) bOk = Verdict(rows) && bOk;
+
+    // Closed as a user closes it: after all those rounds it must still end cleanly.
+    DWORD dwExitCode = 0xFFFFFFFF;
+    if (app.IsRunning()) {
+        app.PressCloseBox();
+        const bool bEnded = app.WaitForExit(&dwExitCode);
+        std::printf("  closing the program: %s, exit code %lu\n", bEnded ? "ended" : "DID NOT END", dwExitCode);
+        bOk = bOk && bEnded && dwExitCode == 0;
+    }
+    ::CloseHandle(hProcess);
+    std::printf("soak: %s\n", bOk ? "PASSED" : "FAILED");
+    if (bOk) {
+        for (const std::wstring& path : {files.graph, files.sink, files.stateFile}) ::DeleteFileW(path.c_str());
+        ::RemoveDirectoryW(dir.c_str());
+    }
+    ::CoUninitialize();
+    return bOk ? 0 : 1;
+}
