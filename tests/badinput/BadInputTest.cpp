@@ -9,6 +9,7 @@
 #include <vfwmsgs.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GrfFile.h"
@@ -86,21 +87,32 @@ HRESULT OpenStatus(const std::wstring& path) {
 }
 
 struct UnsignedReading {
+    bool bEditMade = false;
     BOOL bTranslated = FALSE;
     UINT nValue = 0;
 };
 
 // GetDlgItemInt (unsigned), as "Play" reads the interleaving, on an edit of our own with the
 // dialog's id and number style, given the text the way the test gives it (WM_SETTEXT).
+// It runs on a thread of its own. Wine's GetDlgItemInt takes strtoul's ULONG_MAX as a range
+// error only when errno says ERANGE, and errno is the thread's, never reset: "-1" and
+// "4294967295" read as 4294967295 on a thread that has seen no range error, and as no number
+// on one that has (an earlier "4294967296", say). A fresh thread reads as the program's
+// dialog thread does in a fresh process.
 UnsignedReading PlatformReadsUnsigned(const std::wstring& text) {
     UnsignedReading reading;
-    HWND hWndParent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
-    HWND hWndEdit = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_NUMBER | ES_AUTOHSCROLL, 0, 0, 100, 20, hWndParent,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInterleaving)), nullptr, nullptr);
-    EXPECT_TRUE(hWndEdit != nullptr);
-    ::SendMessageW(hWndEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    reading.nValue = ::GetDlgItemInt(hWndParent, kInterleaving, &reading.bTranslated, FALSE);
-    ::DestroyWindow(hWndParent);
+    std::thread reader([&] {
+        HWND hWndParent =
+            ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+        HWND hWndEdit =
+            ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_NUMBER | ES_AUTOHSCROLL, 0, 0, 100, 20, hWndParent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInterleaving)), nullptr, nullptr);
+        reading.bEditMade = hWndEdit != nullptr;
+        ::SendMessageW(hWndEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        reading.nValue = ::GetDlgItemInt(hWndParent, kInterleaving, &reading.bTranslated, FALSE);
+        ::DestroyWindow(hWndParent);
+    });
+    reader.join();
     return reading;
 }
 
@@ -335,6 +347,7 @@ protected:
 TEST_P(InterleavingTextTest, WriterGetsWhatThePlatformReadsElse200AfterAMessage) {
     const std::wstring text = GetParam().pszText;
     const UnsignedReading reading = PlatformReadsUnsigned(text);
+    ASSERT_TRUE(reading.bEditMade);
     const std::wstring graph = WriterGraph(L"writer.grf", {});
     ASSERT_NO_FATAL_FAILURE(Build(graph));
     ASSERT_TRUE(NoBoxAfterSync());
