@@ -66,11 +66,32 @@ bool HandlesFromProcessList(DWORD dwProcessId, DWORD* pcHandles) {
     }
 }
 
+// The open handles among the first cSlots handle values (multiples of 4): a value is in use when
+// it can be duplicated. Nothing changes in the program; each copy is closed at once.
+DWORD HandlesByDuplication(HANDLE hProcess, DWORD cSlots) {
+    DWORD cHandles = 0;
+    for (DWORD i = 1; i <= cSlots; ++i) {
+        HANDLE hCopy = nullptr;
+        if (::DuplicateHandle(hProcess, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(i) * 4),
+                              ::GetCurrentProcess(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+            ::CloseHandle(hCopy);
+            ++cHandles;
+        }
+    }
+    return cHandles;
+}
+
 bool Handles(HANDLE hProcess, DWORD dwProcessId, ResourceSample& sample) {
     if (!::GetProcessHandleCount(hProcess, &sample.cHandles)) return false;
     // No running process holds no handle at all: 0 means the call only pretended to count.
     sample.bHandlesFromList = sample.cHandles == 0;
-    return !sample.bHandlesFromList || HandlesFromProcessList(dwProcessId, &sample.cHandles);
+    if (!sample.bHandlesFromList) return true;
+    // The list's figure is the size of the process's handle table (it grows in steps, by
+    // doubling), an upper bound of the open handles: every value in use lies below it.
+    DWORD cSlots = 0;
+    if (!HandlesFromProcessList(dwProcessId, &cSlots)) return false;
+    sample.cHandles = HandlesByDuplication(hProcess, cSlots + 1);
+    return true;
 }
 
 struct WindowCount {
@@ -100,6 +121,11 @@ DWORD CountWindows(DWORD dwProcessId) {
 }
 
 }  // namespace
+
+DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId) {
+    ResourceSample sample;
+    return Handles(hProcess, dwProcessId, sample) ? sample.cHandles : 0;
+}
 
 ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete) {
     ResourceSample sample;

@@ -3,8 +3,9 @@
 //
 // Where the documented call does not answer, the figure comes from the next most direct
 // source, and the sample says so: Wine's GetProcessHandleCount succeeds with 0 for every
-// process, but the system process list (NtQuerySystemInformation) carries the handle count the
-// server keeps; Wine leaves PrivateUsage at 0 but fills PagefileUsage, which Windows documents
+// process, and its system process list (NtQuerySystemInformation) gives only the size of the
+// process's handle table; then every handle value below that size is tried with
+// DuplicateHandle, and those that duplicate are the open handles. Wine leaves PrivateUsage at 0 but fills PagefileUsage, which Windows documents
 // as the same figure (the commit charge); Wine's GetGuiResources fails with
 // ERROR_CALL_NOT_IMPLEMENTED, and then GDI and USER objects are not counted at all. Windows,
 // the USER objects a dialog program leaks most, are always counted by enumerating them.
@@ -18,7 +19,7 @@ namespace soak {
 
 struct ResourceSample {
     DWORD cHandles = 0;       // kernel handles
-    bool bHandlesFromList = false;  // taken from the system process list
+    bool bHandlesFromList = false;  // counted by duplication (see above)
     bool bGuiCounted = false;  // GetGuiResources answered
     DWORD cGdiObjects = 0;    // GetGuiResources(GR_GDIOBJECTS)
     DWORD cUserObjects = 0;   // GetGuiResources(GR_USEROBJECTS)
@@ -29,7 +30,10 @@ struct ResourceSample {
     DWORD cGraphEdits = 0;    // graphedt.exe processes running anywhere in the prefix (toolhelp)
 };
 
-// hProcess needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ. A figure that cannot be read
+// The open kernel handles of a process, by the same means as Measure; 0 when they cannot be read.
+DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId);
+
+// hProcess needs PROCESS_QUERY_INFORMATION, PROCESS_VM_READ and PROCESS_DUP_HANDLE. A figure that cannot be read
 // stays 0; pbComplete (when given) says whether every read that should work did.
 ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete = nullptr);
 
