@@ -1,6 +1,6 @@
 #!/bin/sh
 # The test command: installs what is missing, builds Debug (and Release, which must build too),
-# prepares the Wine prefix and runs every test under Wine.
+# fuzzes the .grf parser briefly, prepares the Wine prefix and runs every test under Wine.
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -8,6 +8,8 @@ cmake --preset debug >/dev/null
 cmake --build --preset debug
 cmake --preset release >/dev/null
 cmake --build --preset release
+# The .grf parser, natively under ASan/UBSan: its corpus once, then a minute of fuzzing.
+./scripts/fuzz.sh 60
 ./scripts/prefix.sh build/debug headless
 trap 'WINEPREFIX="$PWD/build/debug/wineprefix" wineserver -k 2>/dev/null || true' EXIT
 ctest --preset debug "$@"
