@@ -2,14 +2,14 @@
 # The soak command: installs what is missing, builds Debug, prepares the build's Wine prefix
 # headless and runs soak.exe, which drives one LathmereTest.exe through the given number of
 # rounds (build, play, pause, play, stop, show graph, rebuild) and fails on resource growth.
-# Usage: scripts/soak.sh [cycles]   (default 300)
+# Usage: scripts/soak.sh [cycles [build-folder]]   (defaults: 300, build/debug)
 set -e
 cd "$(dirname "$0")/.."
 cycles=${1:-300}
-build=build/debug
+build=${2:-build/debug}
 ./scripts/deps.sh
-cmake --preset debug >/dev/null
-cmake --build --preset debug
+cmake --preset debug -B "$build" >/dev/null
+cmake --build "$build"
 ./scripts/prefix.sh "$build" headless
-trap 'WINEPREFIX="$PWD/'"$build"'/wineprefix" wineserver -k 2>/dev/null || true' EXIT
+trap 'WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true' EXIT
 "$build/wine-run.sh" "$build/bin/soak.exe" "$cycles" </dev/null
