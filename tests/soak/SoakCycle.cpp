@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "TestSupport.h"
 #include "UiTest.h"
 #include "WindowProbe.h"
 
@@ -13,15 +14,6 @@ const DWORD kSinkCloseTimeoutMs = 2000;
 // GraphEdit binds to the published graph after "Show graph" has returned; the dialog's thread
 // serves its calls meanwhile.
 const DWORD kConnectTimeoutMs = 10000;
-
-std::string Narrow(const std::wstring& text) {
-    const int cb = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(cb, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &result[0], cb, nullptr,
-                          nullptr);
-    return result;
-}
 
 // Read with every sharing mode: GraphEdit may be appending to it.
 std::string ReadSharedFile(const std::wstring& path) {
@@ -92,7 +84,7 @@ bool SoakCycle::TakeBox(CycleOutcome& outcome, std::string* pText) {
     HWND hWndBox = m_app.OpenBox();
     if (!hWndBox) return false;
     ++outcome.cBoxes;
-    *pText = Narrow(ui::ReadBox(hWndBox).text);
+    *pText = test::Narrow(ui::ReadBox(hWndBox).text);
     for (char& c : *pText)
         if (c == '\r' || c == '\n') c = ' ';
     ui::PressOk(hWndBox);
