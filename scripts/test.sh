@@ -13,6 +13,6 @@ cmake --build --preset release
 ./scripts/prefix.sh build/debug headless
 trap 'WINEPREFIX="$PWD/build/debug/wineprefix" wineserver -k 2>/dev/null || true' EXIT
 # Wine 8 now and then fails a CreateProcessW with ERROR_INTERNAL_ERROR (1359) for no reason
-# of ours (seen about once in a thousand launches); a failed test gets one more run, so a
+# of ours (seen twice in a day of runs here); a failed test gets one more run, so a
 # real failure still fails, twice.
 ctest --preset debug --repeat until-pass:2 "$@"
