@@ -78,11 +78,11 @@ template <class T>
 class ComQIPtr : public ComPtr<T> {
 public:
     ComQIPtr() = default;
-    // Stays empty when p is null or does not offer T.
+    // Stays empty when p is null or does not offer T. A holder is accepted too: ComPtr<U>
+    // converts to U*, which converts to IUnknown*.
     explicit ComQIPtr(IUnknown* p) {
         if (p) p->QueryInterface(__uuidof(T), reinterpret_cast<void**>(&*this));
     }
-    // Overload resolution prefers this for holders: ComPtr<U> converts to U*, which converts to IUnknown*.
 };
 
 }  // namespace fw

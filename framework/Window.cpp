@@ -7,7 +7,8 @@ namespace fw {
 BOOL Window::CenterWindow(HWND hWndCenter) {
     FW_ASSERT_FRAMEWORK(::IsWindow(m_hWnd));
     const DWORD dwStyle = static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE));
-    (void)dwStyle;  // only top-level windows are centred here; a child would use its parent's client area
+    // Only top-level windows are centred here; a child would need its parent's client area.
+    FW_ASSERT_FRAMEWORK(!(dwStyle & WS_CHILD));
     if (!hWndCenter) hWndCenter = ::GetWindow(m_hWnd, GW_OWNER);
 
     RECT rcDlg;
