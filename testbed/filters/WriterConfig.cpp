@@ -38,6 +38,27 @@ void ParseIdentity(const std::string& value, IdentityString* pString) {
     pString->text = pString->bNull ? std::wstring() : Utf8ToWide(value);
 }
 
+// "<n>[,<n>...]", each signed decimal or 0x-hex; an empty value is the empty list.
+bool ParseCounts(const std::string& value, std::vector<LONGLONG>* prgll) {
+    std::vector<LONGLONG> rgll;
+    for (size_t iStart = 0; !value.empty();) {
+        size_t iEnd = value.find(',', iStart);
+        long long n = 0;
+        if (!ParseInteger(value.substr(iStart, iEnd - iStart), &n)) return false;
+        rgll.push_back(n);
+        if (iEnd == std::string::npos) break;
+        iStart = iEnd + 1;
+    }
+    *prgll = rgll;
+    return true;
+}
+
+std::string FormatCounts(const std::vector<LONGLONG>& rgll) {
+    std::string text;
+    for (LONGLONG ll : rgll) text += (text.empty() ? "" : ",") + std::to_string(ll);
+    return text;
+}
+
 std::string FormatIdentity(const IdentityString& string) {
     return string.bNull ? kNullText : WideToUtf8(string.text.c_str());
 }
@@ -73,10 +94,13 @@ HRESULT WriterConfig::Set(const std::string& key, const std::string& value) {
         bOk = value == "write" || value == "keep";
         if (bOk) bFailedGetterWrites = value == "write";
     } else if (key == "busy") bOk = ParseHresult(value, &hrRefuseWhileActive);
+    else if (key == "pause") bOk = ParseHresult(value, &hrPause);
+    else if (key == "written") bOk = ParseCounts(value, &rgllWritten);
     else if (key == "hidecontrol") bOk = ParseSwitch(value, &bHideControl);
     else if (key == "hideversion") bOk = ParseSwitch(value, &bHideVersion);
     else if (key == "inputs") bOk = ParseInt(value, &cInputs, 1, kMaxWriterInputs);
     else if (key == "journal") bOk = (journal = Utf8ToWide(value), true);
+    else if (key == "statejournal") bOk = (stateJournal = Utf8ToWide(value), true);
     else if (int iMethod = MethodOfKey(key); iMethod >= 0) bOk = ParseHresult(value, &rghrResult[iMethod]);
     return bOk ? S_OK : E_INVALIDARG;
 }
@@ -95,18 +119,22 @@ std::string WriterConfig::Get(const std::string& key) const {
     if (key == "os") return std::to_string(eOS);
     if (key == "failout") return bFailedGetterWrites ? "write" : "keep";
     if (key == "busy") return FormatHresult(hrRefuseWhileActive);
+    if (key == "pause") return FormatHresult(hrPause);
+    if (key == "written") return FormatCounts(rgllWritten);
     if (key == "hidecontrol") return bHideControl ? "1" : "0";
     if (key == "hideversion") return bHideVersion ? "1" : "0";
     if (key == "inputs") return std::to_string(cInputs);
     if (key == "journal") return WideToUtf8(journal.c_str());
+    if (key == "statejournal") return WideToUtf8(stateJournal.c_str());
     if (int iMethod = MethodOfKey(key); iMethod >= 0) return FormatHresult(rghrResult[iMethod]);
     return std::string();
 }
 
 std::vector<std::string> WriterConfig::Keys() {
     std::vector<std::string> keys = {"interleaving", "savebreaksonly", "sharedaccess", "nondrop", "mdatmode",
-                                     "longdur", "name", "number", "date", "type", "os", "failout", "busy",
-                                     "hidecontrol", "hideversion", "inputs", "journal"};
+                                     "longdur", "name", "number", "date", "type", "os", "failout", "busy", "pause",
+                                     "written", "hidecontrol", "hideversion", "inputs", "journal",
+                                     "statejournal"};
     for (const char* pszMethod : s_rgszMethods) keys.push_back(std::string(kResultPrefix) + pszMethod);
     return keys;
 }

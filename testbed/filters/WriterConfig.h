@@ -42,10 +42,13 @@ struct WriterConfig {
     HRESULT rghrResult[wmCount] = {};
     bool bFailedGetterWrites = true;
     HRESULT hrRefuseWhileActive = S_OK;
+    HRESULT hrPause = S_OK;                 // IBaseFilter::Pause's result
+    std::vector<LONGLONG> rgllWritten;      // counts GetWritten reports in turn; empty: the sink's
     bool bHideControl = false;
     bool bHideVersion = false;
     int cInputs = 1;
     std::wstring journal;
+    std::wstring stateJournal;
 
     // E_INVALIDARG for an unknown key or a value that does not fit it.
     HRESULT Set(const std::string& key, const std::string& value);

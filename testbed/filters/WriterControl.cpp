@@ -1,5 +1,6 @@
 // IWriterControl and IWriterVersion of the writer stand-in: each call answers as the
 // configuration says (hr.<Method>, failout, busy) and is written to the journal.
+#include <algorithm>
 #include <cstdio>
 
 #include "ConfigText.h"
@@ -18,24 +19,46 @@ std::string Quoted(const IdentityString& string) {
 const char kUntouched[] = "(untouched)";
 const char kNullPointer[] = "(null pointer)";
 
+// Opened, appended and closed per line, so that another process reading the journal sees
+// every call as soon as it returns; the caller's config lock keeps lines whole and in order.
+void AppendLine(const std::wstring& path, const std::string& line) {
+    if (path.empty()) return;
+    HANDLE hFile = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return;
+    DWORD cbWritten = 0;
+    ::WriteFile(hFile, line.data(), static_cast<DWORD>(line.size()), &cbWritten, nullptr);
+    ::CloseHandle(hFile);
+}
+
 }  // namespace
 
 // Config lock held.
 HRESULT CWriterFilter::ConfiguredResult(WriterMethod eMethod) { return m_config.rghrResult[eMethod]; }
 
-// Config lock held. Opened, appended and closed per line, so that another process reading the
-// journal sees every call as soon as it returns; the config lock keeps lines whole and in order.
+// Config lock held. The configured counts in turn, the last one repeating; without them, the
+// bytes appended to the sink.
+LONGLONG CWriterFilter::NextWrittenCount() {
+    FW_ASSERT(m_csConfig.IsHeldByMe());
+    const std::vector<LONGLONG>& rgll = m_config.rgllWritten;
+    if (rgll.empty()) return ::InterlockedCompareExchange64(&m_llWritten, 0, 0);
+    LONGLONG ll = rgll[std::min(m_iWrittenCount, rgll.size() - 1)];
+    if (m_iWrittenCount < rgll.size()) ++m_iWrittenCount;
+    return ll;
+}
+
+// Config lock held.
 void CWriterFilter::Journal(WriterMethod eMethod, const std::string& argument, HRESULT hr) {
     FW_ASSERT(m_csConfig.IsHeldByMe());
-    if (m_config.journal.empty()) return;
-    std::string line = std::string(WriterMethodName(eMethod)) + " " + argument + " -> " + FormatHresult(hr) + "\n";
-    HANDLE hFile = ::CreateFileW(m_config.journal.c_str(), FILE_APPEND_DATA,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return;
-    DWORD cbWritten = 0;
-    ::WriteFile(hFile, line.data(), static_cast<DWORD>(line.size()), &cbWritten, nullptr);
-    ::CloseHandle(hFile);
+    AppendLine(m_config.journal, std::string(WriterMethodName(eMethod)) + " " + argument + " -> " + FormatHresult(hr) + "\n");
+}
+
+// Config lock held.
+void CWriterFilter::JournalState(const char* pszMethod, FILTER_STATE eFrom, HRESULT hr) {
+    FW_ASSERT(m_csConfig.IsHeldByMe());
+    static const char* const s_rgszStates[] = {"stopped", "paused", "running"};
+    AppendLine(m_config.stateJournal,
+               std::string(pszMethod) + " " + s_rgszStates[eFrom] + " -> " + FormatHresult(hr) + "\n");
 }
 
 // The state lock is taken first (to read the state for "busy"), then the config lock.
@@ -91,6 +114,7 @@ HRESULT CWriterFilter::GetIdentity(WriterMethod eMethod, BSTR* pbstr, IdentitySt
 // ---- IWriterControl
 
 // Only the config lock: the count itself is interlocked, so this never waits for streaming.
+// Every call takes the next configured count, also one that fails and writes nothing.
 STDMETHODIMP CWriterFilter::GetWritten(LONGLONG* pllWritten) {
     CAutoLock lock(m_csConfig);
     if (!pllWritten) {
@@ -98,8 +122,9 @@ STDMETHODIMP CWriterFilter::GetWritten(LONGLONG* pllWritten) {
         return E_POINTER;
     }
     HRESULT hr = ConfiguredResult(wmGetWritten);
+    LONGLONG llWritten = NextWrittenCount();
     if (SUCCEEDED(hr) || m_config.bFailedGetterWrites) {
-        *pllWritten = ::InterlockedCompareExchange64(&m_llWritten, 0, 0);
+        *pllWritten = llWritten;
         Journal(wmGetWritten, std::to_string(*pllWritten), hr);
     } else {
         Journal(wmGetWritten, kUntouched, hr);

@@ -35,11 +35,23 @@
 //                         value (write) or leaves the caller's variable untouched (keep) (write)
 //   busy=<hr>             when not S_OK: every setter called while the filter is paused or
 //                         running returns this and stores nothing (S_OK: setters work in any state)
+//   pause=<hr>            result of IBaseFilter::Pause (S_OK). A failure refuses the change: the
+//                         state stays, nothing is opened (Run from stopped fails with it too). A
+//                         success code (S_FALSE: transition still in progress) changes the state
+//                         as S_OK does and is returned instead of S_OK
+//   written=<n>[,<n>...]  counts GetWritten reports, one per call in this order, the last one
+//                         repeating; signed 64-bit, decimal or 0x-hex, negatives allowed (none:
+//                         the bytes appended to the sink). While set, the sink's real count is
+//                         never reported. A call that fails takes its count too: it writes it
+//                         with failout=write, skips it with failout=keep; Load starts the list over
 //   hidecontrol=0|1       withhold IWriterControl from QueryInterface (0)
 //   hideversion=0|1       withhold IWriterVersion from QueryInterface (0)
 //   inputs=<n>            number of input pins, 1..16: "In", "In 2", "In 3", ... (1)
 //   journal=<path>        append one line per IWriterControl / IWriterVersion call to this file
 //                         (none). A null out-pointer gives E_POINTER before anything else.
+//   statejournal=<path>   append one line per Stop, Pause and Run call (IMediaFilter) to this
+//                         file (none); kept apart from the journal so that readers of the call
+//                         journal see only IWriterControl / IWriterVersion lines
 //
 // Journal line (UTF-8, LF, appended and closed at once so other processes see it):
 //   <Method> <argument> -> 0x<hr>
@@ -47,6 +59,10 @@
 // double quotes, a null BSTR as (null)); "(untouched)" when the getter wrote nothing and
 // "(null pointer)" for a null out-pointer. Examples: "SetInterleaving 5000 -> 0x00000000",
 // "GetName \"Writer\" -> 0x00000000", "GetNonDrop (untouched) -> 0x80004005".
+//
+// State journal line (same file handling): <Stop|Pause|Run> <state before: stopped, paused or
+// running> -> 0x<hr>, e.g. "Pause stopped -> 0x00000001". Run from stopped writes the Pause it
+// passes through before its own line.
 //
 // Streaming: the sink file is created (truncated) on the change from stopped to paused or
 // running and closed on stop; GetWritten counts the bytes appended since it was created. With
@@ -145,6 +161,7 @@ HRESULT CWriterFilter::ApplyConfig(const WriterConfig& config) {
     }
     CAutoLock lockConfig(m_csConfig);
     m_config = config;
+    m_iWrittenCount = 0;
     m_bDirty = false;
     return S_OK;
 }
@@ -192,6 +209,46 @@ STDMETHODIMP CWriterFilter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pm
     if (!*ppszFileName) return E_OUTOFMEMORY;
     ::CopyMemory(*ppszFileName, m_file.c_str(), cb);
     return S_OK;
+}
+
+// ---- IMediaFilter: the base's state machine, journalled. A configured Pause failure refuses
+// the change before anything is opened; a configured success code (S_FALSE: the transition
+// still in progress) changes the state as S_OK would and is returned in its place. Run from
+// stopped passes through this Pause, so it is refused in the same way.
+
+STDMETHODIMP CWriterFilter::Stop() {
+    CAutoLock lock(FilterLock());
+    FILTER_STATE eFrom = State();
+    HRESULT hr = CBaseFilter::Stop();
+    CAutoLock lockConfig(m_csConfig);
+    JournalState("Stop", eFrom, hr);
+    return hr;
+}
+
+STDMETHODIMP CWriterFilter::Pause() {
+    CAutoLock lock(FilterLock());
+    FILTER_STATE eFrom = State();
+    HRESULT hr;
+    {
+        CAutoLock lockConfig(m_csConfig);
+        hr = m_config.hrPause;
+    }
+    if (SUCCEEDED(hr)) {
+        HRESULT hrBase = CBaseFilter::Pause();
+        if (FAILED(hrBase)) hr = hrBase;
+    }
+    CAutoLock lockConfig(m_csConfig);
+    JournalState("Pause", eFrom, hr);
+    return hr;
+}
+
+STDMETHODIMP CWriterFilter::Run(REFERENCE_TIME tStart) {
+    CAutoLock lock(FilterLock());
+    FILTER_STATE eFrom = State();
+    HRESULT hr = CBaseFilter::Run(tStart);
+    CAutoLock lockConfig(m_csConfig);
+    JournalState("Run", eFrom, hr);
+    return hr;
 }
 
 // ---- State changes (state lock held by the base; the streaming lock is taken here so that a

@@ -30,6 +30,10 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return CBaseFilter::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return CBaseFilter::Release(); }
     STDMETHODIMP GetClassID(CLSID* pClassID) override { return CBaseFilter::GetClassID(pClassID); }
+    // IMediaFilter: the base's state machine, with the configured Pause result and the state journal.
+    STDMETHODIMP Stop() override;
+    STDMETHODIMP Pause() override;
+    STDMETHODIMP Run(REFERENCE_TIME tStart) override;
 
     // IPersistStream: the configuration text.
     STDMETHODIMP IsDirty() override;
@@ -91,7 +95,9 @@ private:
     HRESULT GetOption(WriterMethod eMethod, T* pValue, T WriterConfig::*pMember);
     HRESULT GetIdentity(WriterMethod eMethod, BSTR* pbstr, IdentityString WriterConfig::*pMember);
     HRESULT ConfiguredResult(WriterMethod eMethod);
+    LONGLONG NextWrittenCount();
     void Journal(WriterMethod eMethod, const std::string& argument, HRESULT hr);
+    void JournalState(const char* pszMethod, FILTER_STATE eFrom, HRESULT hr);
 
     // Guarded by the state lock.
     std::vector<std::unique_ptr<CWriterInputPin>> m_pins;  // never shrinks: pins live as long as the filter
@@ -103,6 +109,7 @@ private:
     // is called and no other lock is taken while it is held).
     CCritSec m_csConfig;
     WriterConfig m_config;
+    size_t m_iWrittenCount = 0;  // the next of m_config.rgllWritten that GetWritten reports
 
     // Guarded by the streaming lock (changed only while the state lock is held too).
     CCritSec m_csStream;

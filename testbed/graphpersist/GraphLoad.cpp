@@ -11,6 +11,13 @@ namespace {
 
 using FilterMap = std::map<uint32_t, fw::ComPtr<IBaseFilter>>;
 
+// Keeps the first success code other than S_OK that a step of the load gives (AddFilter's
+// VFW_S_DUPLICATE_NAME, say), which Load passes on as the platform's loader does; returns hr.
+HRESULT Note(HRESULT hr, HRESULT* phrNote) {
+    if (SUCCEEDED(hr) && hr != S_OK && *phrNote == S_OK) *phrNote = hr;
+    return hr;
+}
+
 HRESULT LoadFilterData(IBaseFilter* pFilter, const std::vector<uint8_t>& data) {
     if (data.empty()) return S_OK;
     fw::ComQIPtr<IPersistStream> spPersist(pFilter);
@@ -44,18 +51,19 @@ HRESULT OpenFilterFile(IBaseFilter* pFilter, const grf::Filter& filter) {
 
 // The filter's data is loaded before it joins the graph, so that it joins in its saved
 // configuration (pins included); its file is opened after it has joined.
-HRESULT AddFilter(IFilterGraph* pGraph, const grf::Filter& filter, FilterMap& filters) {
+HRESULT AddFilter(IFilterGraph* pGraph, const grf::Filter& filter, FilterMap& filters, HRESULT* phrNote) {
     fw::ComPtr<IBaseFilter> spFilter;
-    HRESULT hr = ::CoCreateInstance(ToGuid(filter.clsid), nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IBaseFilter, reinterpret_cast<void**>(&spFilter));
+    HRESULT hr = Note(::CoCreateInstance(ToGuid(filter.clsid), nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                         reinterpret_cast<void**>(&spFilter)),
+                      phrNote);
     if (FAILED(hr)) return hr;
-    hr = LoadFilterData(spFilter, filter.data);
+    hr = Note(LoadFilterData(spFilter, filter.data), phrNote);
     if (FAILED(hr)) return hr;
     std::wstring name = ToWide(filter.name);
-    hr = pGraph->AddFilter(spFilter, name.c_str());
+    hr = Note(pGraph->AddFilter(spFilter, name.c_str()), phrNote);
     if (FAILED(hr)) return hr;
     filters[filter.id] = spFilter;
-    return OpenFilterFile(spFilter, filter);
+    return Note(OpenFilterFile(spFilter, filter), phrNote);
 }
 
 HRESULT FindPin(const FilterMap& filters, uint32_t filterId, const std::u16string& pinId, IPin** ppPin) {
@@ -109,15 +117,17 @@ HRESULT CheckGraph(const grf::Graph& graph) {
 
 HRESULT BuildGraph(IFilterGraph* pGraph, const grf::Graph& graph) {
     FilterMap filters;
+    HRESULT hrNote = S_OK;
     for (const grf::Filter& filter : graph.filters) {
-        HRESULT hr = AddFilter(pGraph, filter, filters);
+        HRESULT hr = AddFilter(pGraph, filter, filters, &hrNote);
         if (FAILED(hr)) return hr;
     }
     for (const grf::Connection& connection : graph.connections) {
-        HRESULT hr = Connect(pGraph, connection, filters);
+        HRESULT hr = Note(Connect(pGraph, connection, filters), &hrNote);
         if (FAILED(hr)) return hr;
     }
-    return SetClock(pGraph, graph.clock, filters);
+    HRESULT hr = Note(SetClock(pGraph, graph.clock, filters), &hrNote);
+    return FAILED(hr) ? hr : hrNote;
 }
 
 }  // namespace grfpersist

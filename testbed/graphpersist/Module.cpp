@@ -1,5 +1,6 @@
 // grfpersist.dll's entry points: the class factory of CLSID_FilterGraph, registration in
-// place of quartz.dll (test prefixes only), the live-object count for leak checks.
+// place of quartz.dll (test prefixes only), the live-object counts for leak checks. The test
+// switches (environment) are listed in PersistentGraph.cpp.
 #include <windows.h>
 
 #include <dshow.h>
@@ -36,7 +37,17 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-        return CPersistentGraph::Create(riid, ppv);
+        grfpersist::TestSwitches switches;
+        HRESULT hr = grfpersist::ReadTestSwitches(&switches);
+        if (FAILED(hr)) return hr;
+        hr = CPersistentGraph::Create(switches, riid, ppv);
+        if (FAILED(hr) || switches.hrCreate == S_OK) return hr;
+        // A configured failure comes without the object, a success code with it.
+        if (FAILED(switches.hrCreate)) {
+            static_cast<IUnknown*>(*ppv)->Release();
+            *ppv = nullptr;
+        }
+        return switches.hrCreate;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override {
         if (fLock)
@@ -109,3 +120,4 @@ extern "C" HRESULT WINAPI DllUnregisterServer() {
 }
 
 extern "C" LONG WINAPI TestbedLiveObjects() { return CPersistentGraph::LiveObjects(); }
+extern "C" LONG WINAPI TestbedLiveObjectsAtLastCreation() { return CPersistentGraph::LiveObjectsAtLastCreation(); }

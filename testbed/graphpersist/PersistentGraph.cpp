@@ -5,6 +5,21 @@
 // under CLSID_FilterGraph in quartz's place; each object it makes aggregates a graph
 // manager created through quartz.dll's own class factory and adds IPersistStream:
 // Load builds the graph a GRF stream describes, Save writes the graph as a GRF stream.
+// Load passes on the first success code other than S_OK that it meets on the way (AddFilter's
+// VFW_S_DUPLICATE_NAME for a second filter of the same name), as the platform's loader does.
+//
+// Test switches, environment variables of the creating process read at every creation:
+//   GRFPERSIST_CREATE_HR=<hr>   the class factory's CreateInstance returns this (decimal or
+//                               0x-hex); a success code comes with the object (0x00040242, say),
+//                               a failure without it (S_OK). Wine 8's CoCreateInstance does not
+//                               pass a success code on: it creates for IUnknown, asks for the
+//                               interface itself and answers S_OK; CoGetClassObject's factory shows it
+//   GRFPERSIST_HIDE=<name>[,<name>]   QueryInterface answers E_NOINTERFACE for these interfaces
+//                               of the aggregate: IPersistStream, IMediaEventEx (none)
+// A value that does not parse makes CreateInstance fail with E_INVALIDARG.
+// TestbedLiveObjectsAtLastCreation (exported) tells how many graph managers of this DLL were
+// alive at the moment the latest one was made: a test sees whether an old one was released
+// before a new one was created.
 #include "PersistentGraph.h"
 
 #include <new>
@@ -18,6 +33,7 @@ namespace grfpersist {
 namespace {
 
 LONG g_cLiveObjects = 0;
+LONG g_cLiveAtLastCreation = 0;
 
 // No GraphEdit stream comes near this; a stream that does is not a graph.
 constexpr size_t kMaxStreamBytes = 64u << 20;
@@ -59,7 +75,9 @@ HRESULT ReadWholeStream(IStream* pStm, std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-CPersistentGraph::CPersistentGraph() { ::InterlockedIncrement(&g_cLiveObjects); }
+CPersistentGraph::CPersistentGraph(const TestSwitches& switches) : m_switches(switches) {
+    ::InterlockedExchange(&g_cLiveAtLastCreation, ::InterlockedIncrement(&g_cLiveObjects) - 1);
+}
 
 CPersistentGraph::~CPersistentGraph() {
     if (m_pInner) m_pInner->Release();
@@ -68,10 +86,12 @@ CPersistentGraph::~CPersistentGraph() {
 
 LONG CPersistentGraph::LiveObjects() { return g_cLiveObjects; }
 
-HRESULT CPersistentGraph::Create(REFIID riid, void** ppv) {
+LONG CPersistentGraph::LiveObjectsAtLastCreation() { return g_cLiveAtLastCreation; }
+
+HRESULT CPersistentGraph::Create(const TestSwitches& switches, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    CPersistentGraph* pGraph = new (std::nothrow) CPersistentGraph();
+    CPersistentGraph* pGraph = new (std::nothrow) CPersistentGraph(switches);
     if (!pGraph) return E_OUTOFMEMORY;
     // The creation reference keeps the object alive while the inner object, which may
     // AddRef and Release its outer during construction, is made.
@@ -89,9 +109,17 @@ HRESULT CPersistentGraph::CreateInner() {
                                      reinterpret_cast<void**>(&m_pInner));
 }
 
+// The inner object's interfaces delegate their QueryInterface here, so a withheld interface
+// is withheld from every interface of the aggregate.
+bool CPersistentGraph::IsWithheld(REFIID riid) const {
+    return (riid == IID_IPersistStream && m_switches.bHidePersistStream) ||
+           (riid == IID_IMediaEventEx && m_switches.bHideMediaEventEx);
+}
+
 HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (IsWithheld(riid)) return E_NOINTERFACE;
     if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IPersistStream) {
         *ppv = static_cast<IPersistStream*>(this);
         AddRef();

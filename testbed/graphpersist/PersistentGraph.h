@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "TestSwitches.h"
+
 namespace grfpersist {
 
 // The outer object of the aggregate. It answers IUnknown, IPersist and IPersistStream
@@ -15,8 +17,11 @@ namespace grfpersist {
 // Save need no lock of their own: the graph manager serialises changes to the graph.
 class CPersistentGraph final : public IPersistStream {
 public:
-    static HRESULT Create(REFIID riid, void** ppv);
+    // The object withholds the interfaces the switches name (hrCreate is the factory's).
+    static HRESULT Create(const TestSwitches& switches, REFIID riid, void** ppv);
     static LONG LiveObjects();
+    // How many objects were alive when the latest one was made (before it counted itself).
+    static LONG LiveObjectsAtLastCreation();
 
     CPersistentGraph(const CPersistentGraph&) = delete;
     CPersistentGraph& operator=(const CPersistentGraph&) = delete;
@@ -34,8 +39,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* pcbSize) override;
 
 private:
-    CPersistentGraph();
+    explicit CPersistentGraph(const TestSwitches& switches);
     ~CPersistentGraph();
+
+    bool IsWithheld(REFIID riid) const;
 
     HRESULT CreateInner();
     // The inner graph manager's IFilterGraph for one operation. Its reference is one on
@@ -45,6 +52,7 @@ private:
 
     LONG m_cRef = 1;
     IUnknown* m_pInner = nullptr;  // the inner object's own (non-delegating) IUnknown
+    const TestSwitches m_switches;
 };
 
 }  // namespace grfpersist

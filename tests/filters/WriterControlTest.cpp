@@ -255,4 +255,53 @@ TEST_F(WriterControlTest, JournalAppendsToAnExistingFileAndRecordsRefusals) {
     EXPECT_EQ("earlier\nSetLongDur 0 -> 0x80040227\n", filtertest::ReadFileText(journal));
 }
 
+TEST_F(WriterControlTest, ConfiguredWrittenCountsAreReportedInTurnTheLastRepeating) {
+    Reload("written=5,-3,0x10\n");
+    for (LONGLONG llExpected : {5LL, -3LL, 16LL, 16LL}) {
+        LONGLONG ll = 0;
+        EXPECT_HR(S_OK, m_spControl->GetWritten(&ll));
+        EXPECT_EQ(llExpected, ll);
+    }
+    // A failing call still writes its count (failout=write) and uses one up.
+    Reload("written=9223372036854775807,-9223372036854775808\nhr.GetWritten=E_FAIL\n");
+    LONGLONG ll = 0;
+    EXPECT_HR(E_FAIL, m_spControl->GetWritten(&ll));
+    EXPECT_EQ(INT64_MAX, ll);
+    EXPECT_HR(E_FAIL, m_spControl->GetWritten(&ll));
+    EXPECT_EQ(INT64_MIN, ll);
+    for (const char* pszBad : {"written=1,\n", "written=,1\n", "written=x\n", "written=9223372036854775808\n"})
+        EXPECT_HR(E_INVALIDARG, LoadConfig(m_spWriter, pszBad)) << pszBad;
+}
+
+// The state journal records each state change with the state it started from; a configured
+// Pause failure refuses the change before the sink is opened, a success code changes the state.
+TEST_F(WriterControlTest, ConfiguredPauseResultRefusesOrChangesTheState) {
+    std::wstring dir = test::MakeTempDir(L"pause");
+    std::wstring stateJournal = dir + L"\\states.txt", sink = dir + L"\\out.mp4";
+    fw::ComQIPtr<IFileSinkFilter> spSink(m_spWriter.Get());
+    ASSERT_HR(S_OK, spSink->SetFileName(sink.c_str(), nullptr));
+    Reload("statejournal=" + filtertest::Utf8(stateJournal) + "\npause=0x80040227\n");
+    FILTER_STATE eState = State_Running;
+    EXPECT_HR(static_cast<HRESULT>(0x80040227), m_spWriter->Pause());
+    EXPECT_HR(static_cast<HRESULT>(0x80040227), m_spWriter->Run(0));
+    EXPECT_HR(S_OK, m_spWriter->GetState(0, &eState));
+    EXPECT_EQ(State_Stopped, eState);
+    EXPECT_EQ(-1, filtertest::FileSize(sink));  // nothing opened
+
+    Reload("statejournal=" + filtertest::Utf8(stateJournal) + "\npause=S_FALSE\n");
+    EXPECT_HR(S_FALSE, m_spWriter->Pause());
+    EXPECT_HR(S_OK, m_spWriter->GetState(0, &eState));
+    EXPECT_EQ(State_Paused, eState);
+    EXPECT_EQ(0, filtertest::FileSize(sink));  // the sink is open
+    EXPECT_HR(S_OK, m_spWriter->Run(0));
+    EXPECT_HR(S_OK, m_spWriter->Stop());
+    EXPECT_EQ("Pause stopped -> 0x80040227\n"
+              "Pause stopped -> 0x80040227\n"
+              "Run stopped -> 0x80040227\n"
+              "Pause stopped -> 0x00000001\n"
+              "Run paused -> 0x00000000\n"
+              "Stop running -> 0x00000000\n",
+              filtertest::ReadFileText(stateJournal));
+}
+
 }  // namespace

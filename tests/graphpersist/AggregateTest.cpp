@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "GraphSwitches.h"
 #include "PersistTestSupport.h"
 #include "TestSupport.h"
 
@@ -129,4 +130,78 @@ TEST(GraphAggregate, FiltersJoinTheOuterObject) {
         EXPECT_HR(S_OK, spControl->Stop());
     }
     EXPECT_EQ(cLiveBefore, LiveGraphs());
+}
+
+// The test switches, read from this process's environment at each creation. The class
+// factory's own CreateInstance returns the configured code; Wine 8's CoCreateInstance does not
+// pass a success code other than S_OK on (it creates the object for IUnknown and asks it for
+// the interface itself), so a caller of CoCreateInstance sees S_OK with the object there.
+TEST(GraphAggregate, CreationResultSwitchComesFromTheFactoryWithTheObject) {
+    fw::ComPtr<IClassFactory> spFactory;
+    ASSERT_HR(S_OK, ::CoGetClassObject(CLSID_FilterGraph, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                       reinterpret_cast<void**>(&spFactory)));
+    const struct {
+        const wchar_t* pszValue;
+        HRESULT hrExpected;
+        bool bObject;
+    } rgCases[] = {
+        {L"0x00040242", static_cast<HRESULT>(0x00040242), true},
+        {L"1", S_FALSE, true},
+        {L"0x80004005", E_FAIL, false},
+        {L"bogus", E_INVALIDARG, false},
+    };
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(test::Narrow(c.pszValue));
+        test::ScopedGraphSwitch createHr(L"GRFPERSIST_CREATE_HR", c.pszValue);
+        LONG cLiveBefore = LiveGraphs();
+        IUnknown* pGraph = reinterpret_cast<IUnknown*>(0x1);
+        EXPECT_HR(c.hrExpected, spFactory->CreateInstance(nullptr, IID_IGraphBuilder, reinterpret_cast<void**>(&pGraph)));
+        EXPECT_EQ(c.bObject, pGraph != nullptr);
+        if (pGraph) {
+            EXPECT_EQ(0u, pGraph->Release());
+        }
+        EXPECT_EQ(cLiveBefore, LiveGraphs());
+    }
+    test::ScopedGraphSwitch createHr(L"GRFPERSIST_CREATE_HR", L"0x00040242");
+    fw::ComPtr<IGraphBuilder> spGraph;
+    EXPECT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));  // Wine drops the code
+    EXPECT_TRUE(spGraph);
+}
+
+// Withheld from every interface of the aggregate: the inner graph manager's interfaces ask the
+// outer object too.
+TEST(GraphAggregate, HideSwitchWithholdsTheNamedInterfaces) {
+    auto Offers = [](IUnknown* pObject, REFIID riid) {
+        IUnknown* pInterface = nullptr;
+        HRESULT hr = pObject->QueryInterface(riid, reinterpret_cast<void**>(&pInterface));
+        if (pInterface) pInterface->Release();
+        EXPECT_TRUE(hr == S_OK || (hr == E_NOINTERFACE && !pInterface)) << test::Narrow(test::HrText(hr));
+        return hr == S_OK;
+    };
+    const struct {
+        const wchar_t* pszValue;
+        bool bPersistStream;
+        bool bMediaEventEx;
+    } rgCases[] = {
+        {L"IPersistStream", false, true},
+        {L"IMediaEventEx", true, false},
+        {L"IPersistStream,IMediaEventEx", false, false},
+    };
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(test::Narrow(c.pszValue));
+        test::ScopedGraphSwitch hide(L"GRFPERSIST_HIDE", c.pszValue);
+        fw::ComQIPtr<IMediaControl> spControl(CreateAggregate());
+        ASSERT_TRUE(spControl);
+        {
+            IUnknown* pAsked = spControl.Get();
+            EXPECT_EQ(c.bPersistStream, Offers(pAsked, IID_IPersistStream));
+            EXPECT_EQ(c.bMediaEventEx, Offers(pAsked, IID_IMediaEventEx));
+            EXPECT_TRUE(Offers(pAsked, IID_IGraphBuilder));
+        }
+    }
+    test::ScopedGraphSwitch hide(L"GRFPERSIST_HIDE", L"IMediaControl");  // not a switch: creation fails
+    IUnknown* pGraph = nullptr;
+    EXPECT_HR(E_INVALIDARG, ::CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                               reinterpret_cast<void**>(&pGraph)));
+    EXPECT_EQ(nullptr, pGraph);
 }

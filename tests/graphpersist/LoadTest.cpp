@@ -249,3 +249,18 @@ TEST(GraphLoad, FailsForAClockThatIsNotThere) {
         EXPECT_EQ(Names{L"Null"}, FilterNames(spGraph));
     }
 }
+
+// Like the platform's loader, Load passes on the first success code other than S_OK it meets:
+// the graph manager's VFW_S_DUPLICATE_NAME for a name already in the graph (the filter is added
+// under a name of the graph manager's choosing), and goes on to the connections.
+TEST(GraphLoad, PassesOnTheDuplicateNameCodeAndLoadsEverything) {
+    fw::ComPtr<IFilterGraph> spGraph = CreateGraph();
+    ASSERT_HR(VFW_S_DUPLICATE_NAME, LoadDescription(spGraph,
+                                                    "filter 0001 \"Same\" " PT_SMART_TEE "\n"
+                                                    "filter 0002 \"Same\" " PT_NULL_RENDERER "\n"
+                                                    "connect 0001 \"Preview\" 0002 \"In\" stream null 0 0 777 none\n"));
+    Names names = FilterNames(spGraph);
+    ASSERT_EQ(2u, names.size());
+    EXPECT_EQ(L"Same", names[0]);
+    EXPECT_EQ(1u, Connections(spGraph).size());
+}
