@@ -1,8 +1,6 @@
-// The "Written" read-out while a source feeds the writer: it grows while the graph runs, and
-// after "Stop" it shows the count the writer reports (the size of its sink file).
+// The "Written" read-out: the text for each count the writer reports, how often the timer asks
+// the writer, and the read-out while a source feeds the writer.
 #include <windows.h>
-
-#include <cwchar>
 
 #include "TestSupport.h"
 #include "UiTest.h"
@@ -12,24 +10,6 @@ namespace {
 
 class UiReadOutTest : public UiTest {
 protected:
-    // Builds source and writer and plays until the read-out shows something written.
-    void PlayUntilSomethingIsWritten() {
-        ASSERT_NO_FATAL_FAILURE(Build(SourceAndWriterGraph(L"stream.grf", {})));
-        ASSERT_EQ(L"0.000 MBytes", m_app.Text(kWritten));
-        m_app.Click(kPlay);
-        ASSERT_TRUE(NoBoxAfterSync());
-        ASSERT_TRUE(WaitUntil([this] { return Thousandths() > 0; })) << test::Narrow(m_app.Text(kWritten));
-    }
-    // The read-out in thousandths of a megabyte; -1 when it does not have the expected form.
-    long long Thousandths() const {
-        unsigned nWhole = 0, nFraction = 0;
-        wchar_t szUnit[16] = {};
-        const std::wstring text = m_app.Text(kWritten);
-        if (swscanf(text.c_str(), L"%u.%3u %15ls", &nWhole, &nFraction, szUnit) != 3) return -1;
-        const LONGLONG llShown = nWhole * 1000000LL + nFraction * 1000LL;
-        if (std::wstring(szUnit) != L"MBytes" || WrittenText(llShown) != text) return -1;
-        return nWhole * 1000LL + nFraction;
-    }
     LONGLONG SinkSize() const {
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         if (!::GetFileAttributesExW(SinkPath().c_str(), GetFileExInfoStandard, &data)) return -1;
@@ -42,50 +22,83 @@ protected:
     }
 };
 
-TEST_F(UiReadOutTest, GrowsWhileTheGraphRuns) {
-    PlayUntilSomethingIsWritten();
-    const long long nFirst = Thousandths();
-    EXPECT_TRUE(WaitUntil([&] { return Thousandths() > nFirst; })) << test::Narrow(m_app.Text(kWritten));
+// Each row is a build of a writer that reports this count; the build shows it at once. The
+// rows are ordered so that each one changes the text, which proves the build wrote it.
+// A negative count can only come from a misbehaving writer; the format's arithmetic would print
+// -1,500,000 as "4294967295.4294966796 MBytes", so the dialog shows it as nothing written.
+TEST_F(UiReadOutTest, ShowsTheCountInWholeAndThousandthsOfAMegabyte) {
+    const struct {
+        std::vector<std::string> config;
+        const wchar_t* pszShown;
+    } rows[] = {
+        {{"written=0"}, L"0.000 MBytes"},
+        {{"written=1000000"}, L"1.000 MBytes"},
+        {{"written=999"}, L"0.000 MBytes"},
+        {{"written=1234567"}, L"1.234 MBytes"},
+        {{"written=-1"}, L"0.000 MBytes"},
+        {{"written=1999999"}, L"1.999 MBytes"},  // cut, never rounded up
+        {{"written=-1500000"}, L"0.000 MBytes"},
+        {{"written=5000000000"}, L"5000.000 MBytes"},
+        {{"written=1234567", "hr.GetWritten=E_FAIL", "failout=write"}, L"0.000 MBytes"},  // count written, call failed
+        {{"written=2000000"}, L"2.000 MBytes"},
+        {{"written=2000000", "hr.GetWritten=S_FALSE"}, L"0.000 MBytes"},
+    };
+    std::wstring previous = m_app.Text(kWritten);
+    for (size_t i = 0; i < ARRAYSIZE(rows); ++i) {
+        SCOPED_TRACE(rows[i].config[0] + (rows[i].config.size() > 1 ? " " + rows[i].config[1] : ""));
+        ASSERT_NE(previous, rows[i].pszShown) << "row " << i << " would not change the read-out";
+        ASSERT_NO_FATAL_FAILURE(Build(WriterGraph(L"count" + std::to_wstring(i) + L".grf", rows[i].config)));
+        EXPECT_TRUE(NoBoxAfterSync());
+        EXPECT_EQ(rows[i].pszShown, m_app.Text(kWritten));
+        previous = rows[i].pszShown;
+    }
 }
 
-TEST_F(UiReadOutTest, AfterStopShowsTheSizeOfTheSinkFile) {
-    PlayUntilSomethingIsWritten();
+// The timer asks the writer about ten times a second, and goes on after "Stop". Twenty calls
+// take two seconds at 100 ms; the band, 1 to 8 seconds, is generous for a loaded machine and
+// still tells a 100 ms timer from one of 1 s or of 10 ms.
+TEST_F(UiReadOutTest, AsksTheWriterAboutTenTimesASecondAlsoAfterStop) {
+    Build(WriterGraph(L"writer.grf", {}));
+    m_app.Click(kPlay);
     m_app.Click(kStop);
     ASSERT_TRUE(NoBoxAfterSync());
-    const LONGLONG llSize = SinkSize();
-    EXPECT_GT(llSize, 0);
-    EXPECT_EQ(WrittenText(llSize), m_app.Text(kWritten));
+    const size_t cStart = GetWrittenCalls() + 1;
+    ASSERT_TRUE(WaitUntil([&] { return GetWrittenCalls() >= cStart; }));
+    const ULONGLONG ullStart = ::GetTickCount64();
+    EXPECT_TRUE(WaitUntil([&] { return GetWrittenCalls() >= cStart + 20; }, 8000)) << "fewer than 20 in 8 s";
+    EXPECT_GE(::GetTickCount64() - ullStart, 1000u) << "20 calls in less than a second";
 }
 
-// "Stop" does not stop the progress timer: the read-out keeps asking the writer.
-TEST_F(UiReadOutTest, KeepsAskingTheWriterAfterStop) {
-    PlayUntilSomethingIsWritten();
-    m_app.Click(kStop);
-    ASSERT_TRUE(NoBoxAfterSync());
-    const size_t cCalls = GetWrittenCalls();
-    EXPECT_TRUE(WaitUntil([&] { return GetWrittenCalls() >= cCalls + 3; }));
+// A writer still on its way to paused (its Pause answers S_FALSE) makes the graph manager's Run
+// answer S_FALSE too: no failure, so no box, and the graph runs.
+TEST_F(UiReadOutTest, WriterStillPausingShowsNoBoxAndTheReadOutGrows) {
+    PlayUntilSomethingIsWritten({"pause=S_FALSE"});
+    const long long nFirst = WrittenThousandths();
+    EXPECT_TRUE(WaitUntil([&] { return WrittenThousandths() > nFirst; })) << test::Narrow(m_app.Text(kWritten));
 }
 
 // "Build graph" with an empty path stops the timer but leaves the graph: the writer goes on
-// writing while the read-out stands still.
-TEST_F(UiReadOutTest, EmptyPathBuildFreezesTheReadOutWhileTheGraphRuns) {
-    PlayUntilSomethingIsWritten();
+// writing while the read-out stands still. "Stop" (its command still arrives while the button
+// is disabled) then refreshes the read-out once, to the size of the sink the writer closed.
+TEST_F(UiReadOutTest, EmptyPathBuildFreezesTheReadOutAndStopRefreshesIt) {
+    PlayUntilSomethingIsWritten({});
     Build(L"");
     ASSERT_EQ(ErrorBox(L".grf file not selected", E_INVALIDARG), TakeBox());
     ASSERT_TRUE(m_app.Sync());
     const std::wstring frozen = m_app.Text(kWritten);
-    const LONGLONG llShown = Thousandths() * 1000;
+    const LONGLONG llShown = WrittenThousandths() * 1000;
     EXPECT_TRUE(WaitUntil([&] { return SinkSize() > llShown + 500000; })) << "the graph stopped writing";
     EXPECT_EQ(frozen, m_app.Text(kWritten));
+    m_app.Click(kStop);
+    ASSERT_TRUE(NoBoxAfterSync());
+    EXPECT_EQ(WrittenText(SinkSize()), m_app.Text(kWritten));
 }
 
 // Closing while the graph runs tears it down and still ends the program cleanly.
 TEST_F(UiReadOutTest, ClosingWhileTheGraphRunsEndsWithExitCode0) {
-    PlayUntilSomethingIsWritten();
+    PlayUntilSomethingIsWritten({});
     m_app.PressCloseBox();
-    DWORD dwExitCode = 0xFFFFFFFF;
-    ASSERT_TRUE(m_app.WaitForExit(&dwExitCode));
-    EXPECT_EQ(0u, dwExitCode);
+    ExpectCleanExit();
 }
 
 }  // namespace

@@ -80,25 +80,19 @@ TEST_F(UiStartTest, IsCentredInTheWorkArea) {
     EXPECT_EQ(y, rcDialog.top);
 }
 
-void ExpectCleanExit(DialogDriver& app) {
-    DWORD dwExitCode = 0xFFFFFFFF;
-    ASSERT_TRUE(app.WaitForExit(&dwExitCode)) << "the program still runs";
-    EXPECT_EQ(0u, dwExitCode);
-}
-
 TEST_F(UiCloseTest, EscapeEndsTheProgramWithExitCode0) {
     m_app.PressEscape();
-    ExpectCleanExit(m_app);
+    ExpectCleanExit();
 }
 
 TEST_F(UiCloseTest, EnterInTheFileEditEndsTheProgramWithExitCode0) {
     ASSERT_TRUE(m_app.PressEnterIn(kFile)) << "the file edit did not get the focus";
-    ExpectCleanExit(m_app);
+    ExpectCleanExit();
 }
 
 TEST_F(UiCloseTest, CloseBoxEndsTheProgramWithExitCode0) {
     m_app.PressCloseBox();
-    ExpectCleanExit(m_app);
+    ExpectCleanExit();
 }
 
 }  // namespace

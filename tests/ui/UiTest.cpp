@@ -1,6 +1,7 @@
 #include "UiTest.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "GraphFiles.h"
 #include "TestSupport.h"
@@ -25,20 +26,28 @@ void UiTest::SetUp() {
 }
 
 void UiTest::TearDown() {
-    if (!HasFailure() && m_app.IsRunning()) {
-        EXPECT_EQ(nullptr, m_app.OpenBox()) << "the test left a message box open";
-        if (!m_app.OpenBox()) {
-            m_app.PressCloseBox();
-            DWORD dwExitCode = 0xFFFFFFFF;
-            EXPECT_TRUE(m_app.WaitForExit(&dwExitCode));
-            EXPECT_EQ(0u, dwExitCode);
-        }
-    }
+    if (!HasFailure()) CloseAndExpectCleanExit();
     if (HasFailure()) {
         m_app.Kill();
         return;  // the folder stays, for a look at the graphs and the journal
     }
     RemoveFolder();
+}
+
+void UiTest::CloseAndExpectCleanExit() {
+    if (m_app.IsRunning()) {
+        const HWND hWndBox = m_app.OpenBox();
+        EXPECT_EQ(nullptr, hWndBox) << "the test left a message box open";
+        if (hWndBox) return;
+        m_app.PressCloseBox();
+    }
+    ExpectCleanExit();
+}
+
+void UiTest::ExpectCleanExit() {
+    DWORD dwExitCode = 0xFFFFFFFF;
+    ASSERT_TRUE(m_app.WaitForExit(&dwExitCode)) << "the program still runs";
+    EXPECT_EQ(0u, dwExitCode);
 }
 
 // The folder holds only files (graphs, journal, sink).
@@ -110,6 +119,25 @@ BoxContent UiTest::TakeBox() {
 
 bool UiTest::NoBoxAfterSync() {
     return m_app.Sync() && m_app.OpenBox() == nullptr;
+}
+
+void UiTest::PlayUntilSomethingIsWritten(const std::vector<std::string>& config) {
+    ASSERT_NO_FATAL_FAILURE(Build(SourceAndWriterGraph(L"stream.grf", config)));
+    ASSERT_EQ(L"0.000 MBytes", m_app.Text(kWritten));
+    m_app.Click(kPlay);
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_TRUE(WaitUntil([this] { return WrittenThousandths() > 0; })) << test::Narrow(m_app.Text(kWritten));
+}
+
+long long UiTest::WrittenThousandths() const {
+    unsigned nWhole = 0, nFraction = 0;
+    wchar_t szUnit[16] = {};
+    const std::wstring text = m_app.Text(kWritten);
+    if (swscanf(text.c_str(), L"%u.%3u %15ls", &nWhole, &nFraction, szUnit) != 3) return -1;
+    wchar_t szRead[64];
+    swprintf(szRead, ARRAYSIZE(szRead), L"%u.%03u %ls", nWhole, nFraction, szUnit);
+    if (std::wstring(szUnit) != L"MBytes" || szRead != text) return -1;
+    return nWhole * 1000LL + nFraction;
 }
 
 }  // namespace ui

@@ -25,8 +25,8 @@ class UiTest : public ::testing::Test {
 protected:
     void SetUp() override;
     // A test that failed leaves its process killed and its folder in place; one that passed
-    // closes the program as a user would (unless it already ended), expects a clean exit and
-    // removes its folder.
+    // closes the program as a user would (unless it already ended), expects exit code 0 either
+    // way (a crash after the test's last check fails the test too) and removes its folder.
     void TearDown() override;
 
     // Graph files in the test's folder. The writer's lines are "key=value" configuration; a
@@ -48,11 +48,20 @@ protected:
     BoxContent TakeBox();
     // True when the dialog has handled everything posted to it and shows no box.
     bool NoBoxAfterSync();
+    // Waits for the program to end and expects exit code 0.
+    void ExpectCleanExit();
+
+    // Builds a source feeding the writer (configured as given), plays and waits until the
+    // read-out shows something written.
+    void PlayUntilSomethingIsWritten(const std::vector<std::string>& config);
+    // The read-out in thousandths of a megabyte; -1 when it is not of the form "%u.%03u MBytes".
+    long long WrittenThousandths() const;
 
     DialogDriver m_app;
     std::wstring m_dir;
 
 private:
+    void CloseAndExpectCleanExit();
     void RemoveFolder();
 };
 
