@@ -1,6 +1,7 @@
 // "Build graph": the message for each outcome and what the dialog shows afterwards.
 #include <windows.h>
 
+#include "GraphFiles.h"
 #include "UiTest.h"
 
 namespace ui {
@@ -110,8 +111,12 @@ TEST_F(UiBuildGraphTest, SuccessShowsTheWritersOptions) {
     EXPECT_TRUE(m_app.IsChecked(kSaveBreaksOnly));
 }
 
-TEST_F(UiBuildGraphTest, SuccessNamesTheWriterInTheCaption) {
-    Build(WriterGraph(L"writer.grf", kIdentity));
+// Two filters of one name: the graph manager renames the second and the load passes its
+// VFW_S_DUPLICATE_NAME on. That is a success: the build goes on to the writer.
+TEST_F(UiBuildGraphTest, DuplicateFilterNameStillFindsTheWriterAndNamesItInTheCaption) {
+    std::string description = "filter 0001 \"Lathmere writer\" tavrel\nfilter 0002 \"Lathmere writer\" writer\n";
+    for (const std::string& line : kIdentity) description += "data " + line + "\n";
+    Build(test::WriteGraphFile(m_dir, L"duplicate.grf", description + "clock 0000\n"));
     EXPECT_TRUE(NoBoxAfterSync());
     EXPECT_EQ(kIdentityCaption, m_app.Caption());
 }

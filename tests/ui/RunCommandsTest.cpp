@@ -164,6 +164,36 @@ TEST_F(UiPlayTest, WithoutWriterEveryOptionIsRefusedAndTheChoicesStay) {
     EXPECT_EQ(L"321", m_app.Text(kInterleaving));
 }
 
+// Wine's graph manager pauses the filters first when a stopped graph is run, and returns a
+// filter's refusal to pause from Run.
+TEST_F(UiPlayTest, WriterRefusingToPauseShowsCantRunCaptureGraph) {
+    BuildWriter({"pause=VFW_E_WRONG_STATE"});
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Can't run capture graph", VFW_E_WRONG_STATE), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+}
+
+// A writer that refuses option changes while it runs: "Play" pressed again reports each
+// refusal and shows the writer's value read back (all set, 750), and the graph keeps running.
+TEST_F(UiPlayTest, PlayAgainWhileRunningReportsEachRefusalAndTheGraphRunsOn) {
+    std::vector<std::string> config = kAllSet;
+    config.push_back("busy=VFW_E_NOT_STOPPED");
+    PlayUntilSomethingIsWritten(config);
+    for (int nId : kCheckBoxes) m_app.SetChecked(nId, false);
+    m_app.SetText(kInterleaving, L"900");
+    m_app.Click(kPlay);
+    for (const wchar_t* pszMessage :
+         {L"Can't set access mode", L"Can't set .mdat mode", L"Can't change long duration flag",
+          L"Can't set value of interleaving", L"Can't change drop mode for time codes",
+          L"Can't change mode for processing time codes"})
+        EXPECT_EQ(ErrorBox(pszMessage, VFW_E_NOT_STOPPED), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    for (int nId : kCheckBoxes) EXPECT_TRUE(m_app.IsChecked(nId)) << "control " << nId;
+    EXPECT_EQ(L"750", m_app.Text(kInterleaving));
+    const long long nShown = WrittenThousandths();
+    EXPECT_TRUE(WaitUntil([&] { return WrittenThousandths() > nShown; })) << "the graph stopped writing";
+}
+
 // The run buttons are disabled before a build; their commands still arrive from elsewhere.
 TEST_F(UiPlayTest, WithoutGraphShowsGraphIsNotExist) {
     m_app.Click(kPlay);
