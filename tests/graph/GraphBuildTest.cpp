@@ -258,10 +258,6 @@ TEST_F(BuildGraphTest, GraphManagerThatCannotBeCreatedLeavesTheObjectEmpty) {
     EXPECT_FALSE(HoldsWriter(graph));
 }
 
-}  // namespace
-
-namespace {
-
 // Load's success codes other than S_OK count as success: a second filter of the same name
 // (the graph manager renames it and says VFW_S_DUPLICATE_NAME) still gives a built graph.
 TEST_F(BuildGraphTest, LoadSuccessCodeIsPassedOverAndTheWriterFound) {
