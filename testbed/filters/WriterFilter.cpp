@@ -216,39 +216,37 @@ STDMETHODIMP CWriterFilter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pm
 // still in progress) changes the state as S_OK would and is returned in its place. Run from
 // stopped passes through this Pause, so it is refused in the same way.
 
-STDMETHODIMP CWriterFilter::Stop() {
+// The state lock is held across the change and its journal line, so lines keep the order of
+// the changes; the config lock (a leaf) only while the configuration is read or the line written.
+template <class Change>
+HRESULT CWriterFilter::JournalledChange(const char* pszMethod, Change change) {
     CAutoLock lock(FilterLock());
     FILTER_STATE eFrom = State();
-    HRESULT hr = CBaseFilter::Stop();
+    HRESULT hr = change();
     CAutoLock lockConfig(m_csConfig);
-    JournalState("Stop", eFrom, hr);
+    JournalState(pszMethod, eFrom, hr);
     return hr;
+}
+
+STDMETHODIMP CWriterFilter::Stop() {
+    return JournalledChange("Stop", [this] { return CBaseFilter::Stop(); });
 }
 
 STDMETHODIMP CWriterFilter::Pause() {
-    CAutoLock lock(FilterLock());
-    FILTER_STATE eFrom = State();
-    HRESULT hr;
-    {
-        CAutoLock lockConfig(m_csConfig);
-        hr = m_config.hrPause;
-    }
-    if (SUCCEEDED(hr)) {
+    return JournalledChange("Pause", [this] {
+        HRESULT hr;
+        {
+            CAutoLock lockConfig(m_csConfig);
+            hr = m_config.hrPause;
+        }
+        if (FAILED(hr)) return hr;
         HRESULT hrBase = CBaseFilter::Pause();
-        if (FAILED(hrBase)) hr = hrBase;
-    }
-    CAutoLock lockConfig(m_csConfig);
-    JournalState("Pause", eFrom, hr);
-    return hr;
+        return FAILED(hrBase) ? hrBase : hr;
+    });
 }
 
 STDMETHODIMP CWriterFilter::Run(REFERENCE_TIME tStart) {
-    CAutoLock lock(FilterLock());
-    FILTER_STATE eFrom = State();
-    HRESULT hr = CBaseFilter::Run(tStart);
-    CAutoLock lockConfig(m_csConfig);
-    JournalState("Run", eFrom, hr);
-    return hr;
+    return JournalledChange("Run", [this, tStart] { return CBaseFilter::Run(tStart); });
 }
 
 // ---- State changes (state lock held by the base; the streaming lock is taken here so that a

@@ -87,6 +87,8 @@ private:
     void OnPauseFromRun() override;
 
     HRESULT ApplyConfig(const WriterConfig& config);
+    template <class Change>
+    HRESULT JournalledChange(const char* pszMethod, Change change);
     void SignalCompleteIfDone();
 
     // WriterControl.cpp

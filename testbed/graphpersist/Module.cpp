@@ -120,4 +120,3 @@ extern "C" HRESULT WINAPI DllUnregisterServer() {
 }
 
 extern "C" LONG WINAPI TestbedLiveObjects() { return CPersistentGraph::LiveObjects(); }
-extern "C" LONG WINAPI TestbedLiveObjectsAtLastCreation() { return CPersistentGraph::LiveObjectsAtLastCreation(); }

@@ -16,10 +16,15 @@
 //                               interface itself and answers S_OK; CoGetClassObject's factory shows it
 //   GRFPERSIST_HIDE=<name>[,<name>]   QueryInterface answers E_NOINTERFACE for these interfaces
 //                               of the aggregate: IPersistStream, IMediaEventEx (none)
+//   GRFPERSIST_POSITION_HR=<hr> IMediaSeeking's GetCurrentPosition and GetAvailable return this
+//                               without writing anything; its other methods stay the graph
+//                               manager's (unset: all of IMediaSeeking is the graph manager's)
+//   GRFPERSIST_JOURNAL=<path>   append "FilterGraph created" when an object has been made and
+//                               "FilterGraph released" when its last reference goes, before the
+//                               graph manager inside is torn down (and stops its filters). Given
+//                               the same file as the writer stand-in's statejournal, the lines
+//                               show whether a filter was stopped before or by that teardown.
 // A value that does not parse makes CreateInstance fail with E_INVALIDARG.
-// TestbedLiveObjectsAtLastCreation (exported) tells how many graph managers of this DLL were
-// alive at the moment the latest one was made: a test sees whether an old one was released
-// before a new one was created.
 #include "PersistentGraph.h"
 
 #include <new>
@@ -33,7 +38,6 @@ namespace grfpersist {
 namespace {
 
 LONG g_cLiveObjects = 0;
-LONG g_cLiveAtLastCreation = 0;
 
 // No GraphEdit stream comes near this; a stream that does is not a graph.
 constexpr size_t kMaxStreamBytes = 64u << 20;
@@ -75,8 +79,9 @@ HRESULT ReadWholeStream(IStream* pStm, std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-CPersistentGraph::CPersistentGraph(const TestSwitches& switches) : m_switches(switches) {
-    ::InterlockedExchange(&g_cLiveAtLastCreation, ::InterlockedIncrement(&g_cLiveObjects) - 1);
+CPersistentGraph::CPersistentGraph(const TestSwitches& switches)
+    : m_switches(switches), m_seeking(static_cast<IPersistStream*>(this), m_pInner, switches.hrPositions) {
+    ::InterlockedIncrement(&g_cLiveObjects);
 }
 
 CPersistentGraph::~CPersistentGraph() {
@@ -85,8 +90,6 @@ CPersistentGraph::~CPersistentGraph() {
 }
 
 LONG CPersistentGraph::LiveObjects() { return g_cLiveObjects; }
-
-LONG CPersistentGraph::LiveObjectsAtLastCreation() { return g_cLiveAtLastCreation; }
 
 HRESULT CPersistentGraph::Create(const TestSwitches& switches, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -97,6 +100,7 @@ HRESULT CPersistentGraph::Create(const TestSwitches& switches, REFIID riid, void
     // AddRef and Release its outer during construction, is made.
     HRESULT hr = pGraph->CreateInner();
     if (SUCCEEDED(hr)) hr = pGraph->QueryInterface(riid, ppv);
+    if (SUCCEEDED(hr)) AppendJournalLine(switches.journal, "FilterGraph created\n");
     pGraph->Release();
     return hr;
 }
@@ -125,6 +129,11 @@ HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
         AddRef();
         return S_OK;
     }
+    if (riid == IID_IMediaSeeking && m_switches.bOverridePositions) {
+        *ppv = static_cast<IMediaSeeking*>(&m_seeking);
+        AddRef();
+        return S_OK;
+    }
     if (!m_pInner) return E_NOINTERFACE;
     return m_pInner->QueryInterface(riid, ppv);
 }
@@ -137,6 +146,7 @@ ULONG CPersistentGraph::Release() {
         // The inner object may AddRef and Release us while it is torn down; the count
         // held at one keeps that from reaching zero a second time.
         m_cRef = 1;
+        AppendJournalLine(m_switches.journal, "FilterGraph released\n");
         delete this;
     }
     return static_cast<ULONG>(cRef);

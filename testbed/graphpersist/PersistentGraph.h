@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "SeekingOverride.h"
 #include "TestSwitches.h"
 
 namespace grfpersist {
@@ -20,8 +21,6 @@ public:
     // The object withholds the interfaces the switches name (hrCreate is the factory's).
     static HRESULT Create(const TestSwitches& switches, REFIID riid, void** ppv);
     static LONG LiveObjects();
-    // How many objects were alive when the latest one was made (before it counted itself).
-    static LONG LiveObjectsAtLastCreation();
 
     CPersistentGraph(const CPersistentGraph&) = delete;
     CPersistentGraph& operator=(const CPersistentGraph&) = delete;
@@ -53,6 +52,7 @@ private:
     LONG m_cRef = 1;
     IUnknown* m_pInner = nullptr;  // the inner object's own (non-delegating) IUnknown
     const TestSwitches m_switches;
+    CSeekingOverride m_seeking;  // offered only with the position switch
 };
 
 }  // namespace grfpersist

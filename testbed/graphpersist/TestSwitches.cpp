@@ -1,23 +1,25 @@
 #include "TestSwitches.h"
 
 #include <cwchar>
-#include <string>
+#include <cstring>
+#include <cwctype>
 
 namespace grfpersist {
 namespace {
 
-// False when the variable is not set; a value too long for any switch reads as "?" (invalid).
-bool ReadVariable(const wchar_t* pszName, std::wstring* pValue) {
-    wchar_t sz[256];
-    DWORD cch = ::GetEnvironmentVariableW(pszName, sz, 256);
-    if (cch == 0) return false;
-    *pValue = cch < 256 ? std::wstring(sz, cch) : L"?";
-    return true;
+// S_FALSE when the variable is not set; E_INVALIDARG when it is longer than any switch.
+HRESULT ReadVariable(const wchar_t* pszName, std::wstring* pValue) {
+    wchar_t sz[MAX_PATH];
+    DWORD cch = ::GetEnvironmentVariableW(pszName, sz, MAX_PATH);
+    if (cch == 0) return S_FALSE;
+    if (cch >= MAX_PATH) return E_INVALIDARG;
+    pValue->assign(sz, cch);
+    return S_OK;
 }
 
 // Decimal or 0x-hex, 32 bits, nothing else.
 bool ParseHresult(const std::wstring& text, HRESULT* phr) {
-    if (text.empty() || text[0] == L' ' || text[0] == L'+') return false;
+    if (text.empty() || !(std::iswdigit(text[0]) || text[0] == L'-')) return false;
     wchar_t* pEnd = nullptr;
     long long n = std::wcstoll(text.c_str(), &pEnd, 0);
     if (*pEnd != L'\0' || n < INT32_MIN || n > UINT32_MAX) return false;
@@ -42,10 +44,28 @@ bool ParseHidden(const std::wstring& text, TestSwitches* pSwitches) {
 HRESULT ReadTestSwitches(TestSwitches* pSwitches) {
     *pSwitches = TestSwitches();
     std::wstring value;
-    if (ReadVariable(L"GRFPERSIST_CREATE_HR", &value) && !ParseHresult(value, &pSwitches->hrCreate))
-        return E_INVALIDARG;
-    if (ReadVariable(L"GRFPERSIST_HIDE", &value) && !ParseHidden(value, pSwitches)) return E_INVALIDARG;
-    return S_OK;
+    HRESULT hr = ReadVariable(L"GRFPERSIST_CREATE_HR", &value);
+    if (hr == S_OK && !ParseHresult(value, &pSwitches->hrCreate)) hr = E_INVALIDARG;
+    if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"GRFPERSIST_HIDE", &value);
+    if (hr == S_OK && !ParseHidden(value, pSwitches)) hr = E_INVALIDARG;
+    if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"GRFPERSIST_POSITION_HR", &value);
+    pSwitches->bOverridePositions = hr == S_OK;
+    if (hr == S_OK && !ParseHresult(value, &pSwitches->hrPositions)) hr = E_INVALIDARG;
+    if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"GRFPERSIST_JOURNAL", &pSwitches->journal);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+void AppendJournalLine(const std::wstring& path, const char* pszLine) {
+    if (path.empty()) return;
+    HANDLE hFile = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return;
+    DWORD cbWritten = 0;
+    ::WriteFile(hFile, pszLine, static_cast<DWORD>(std::strlen(pszLine)), &cbWritten, nullptr);
+    ::CloseHandle(hFile);
 }
 
 }  // namespace grfpersist

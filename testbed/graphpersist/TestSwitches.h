@@ -1,8 +1,10 @@
-// Misbehaviours of the graph manager for tests, read from the creating process's environment
-// each time an object is made (the variables are listed in PersistentGraph.cpp).
+// Misbehaviours and observations of the graph manager for tests, read from the creating
+// process's environment each time an object is made (the variables: PersistentGraph.cpp).
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 namespace grfpersist {
 
@@ -10,10 +12,17 @@ struct TestSwitches {
     HRESULT hrCreate = S_OK;          // GRFPERSIST_CREATE_HR
     bool bHidePersistStream = false;  // GRFPERSIST_HIDE names IPersistStream
     bool bHideMediaEventEx = false;   // GRFPERSIST_HIDE names IMediaEventEx
+    bool bOverridePositions = false;  // GRFPERSIST_POSITION_HR is set
+    HRESULT hrPositions = S_OK;       // its value
+    std::wstring journal;             // GRFPERSIST_JOURNAL (empty: none)
 };
 
 // E_INVALIDARG for a value that does not parse (an unknown interface name, say): a test that
 // misspells a switch fails at once instead of running without it.
 HRESULT ReadTestSwitches(TestSwitches* pSwitches);
+
+// Appends one line to the journal file, opened and closed at once so that the writer
+// stand-in's lines, appended to the same file, interleave in the order things happened.
+void AppendJournalLine(const std::wstring& path, const char* pszLine);
 
 }  // namespace grfpersist

@@ -2,6 +2,8 @@
 // its configuration through IPersistStream, and reference counts.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "FilterTestSupport.h"
 #include "TestSupport.h"
 #include "WriterInterfaces.h"
@@ -167,6 +169,96 @@ TEST_F(WriterInterfacesTest, FileSinkKeepsTheNameItWasGiven) {
     ASSERT_HR(S_OK, spSink->GetCurFile(&pszFile, &mt));
     EXPECT_STREQ(L"C:\\out dir\\a.mp4", pszFile);
     ::CoTaskMemFree(pszFile);
+}
+
+// The writer's binary contract, typed from its interface tables rather than read from the
+// shared header: identifiers as text, methods by vtable slot. Each call is identified by the
+// journal line the writer writes for it, so a header whose order or identifiers drifted fails
+// (a setter's value landing in a moved getter's out-pointer fails as an access violation).
+const wchar_t kWriterClsid[] = L"{8E9C3E01-2306-4A81-911F-8825C7C82516}";
+const wchar_t kControlIid[] = L"{489F6F19-9F5A-4826-9A04-333629E26E67}";
+const wchar_t kVersionIid[] = L"{44B8DE04-B24C-4523-899D-295F013E5958}";
+
+GUID GuidOf(const wchar_t* pszText) {
+    GUID guid = GUID_NULL;
+    EXPECT_HR(S_OK, ::CLSIDFromString(pszText, &guid));
+    return guid;
+}
+
+// Calls slot iSlot of pInterface with one argument, as the writer's callers do on the wire.
+template <class Arg>
+HRESULT CallSlot(void* pInterface, int iSlot, Arg arg) {
+    void** rgpfnVtable = *static_cast<void***>(pInterface);
+    using Method = HRESULT(STDMETHODCALLTYPE*)(void*, Arg);
+    return reinterpret_cast<Method>(rgpfnVtable[iSlot])(pInterface, arg);
+}
+
+struct SlotCall {
+    int iSlot;
+    bool bSetter;  // passes 100 + slot; a getter passes the address of a zeroed 64-bit variable
+    const char* pszJournal;
+};
+
+// Setters first, so each getter reads back its own setter's value.
+const SlotCall kControlSlots[] = {
+    {4, true, "SetInterleaving 104"},    {6, true, "SetSaveBreaksOnly 106"}, {8, true, "SetSharedAccess 108"},
+    {10, true, "SetNonDrop 110"},        {12, true, "SetMdatMode 112"},      {14, true, "SetLongDur 114"},
+    {3, false, "GetWritten 77"},         {5, false, "GetInterleaving 104"},  {7, false, "GetSaveBreaksOnly 106"},
+    {9, false, "GetSharedAccess 108"},   {11, false, "GetNonDrop 110"},      {13, false, "GetMdatMode 112"},
+    {15, false, "GetLongDur 114"},
+};
+const SlotCall kVersionSlots[] = {
+    {3, false, "GetType 1"}, {4, false, "GetOS 0"}, {5, false, "GetName \"N\""},
+    {6, false, "GetNumber \"No\""}, {7, false, "GetDateTime \"D\""},
+};
+
+std::string CallSlots(void* pInterface, const SlotCall* rgCalls, size_t cCalls) {
+    std::string expected;
+    for (size_t i = 0; i < cCalls; ++i) {
+        const SlotCall& call = rgCalls[i];
+        LONGLONG llOut = 0;
+        HRESULT hr = call.bSetter ? CallSlot(pInterface, call.iSlot, static_cast<DWORD>(100 + call.iSlot))
+                                  : CallSlot(pInterface, call.iSlot, &llOut);
+        EXPECT_HR(S_OK, hr) << "slot " << call.iSlot;
+        if (std::string(call.pszJournal).find('"') != std::string::npos)
+            ::SysFreeString(reinterpret_cast<BSTR>(llOut));
+        expected += std::string(call.pszJournal) + " -> 0x00000000\n";
+    }
+    return expected;
+}
+
+TEST(WriterContract, IdentifiersAndSlotOrderAreTheWritersOwn) {
+    EXPECT_EQ(GuidOf(kWriterClsid), CLSID_WriterFilter);
+    EXPECT_EQ(GuidOf(kControlIid), IID_IWriterControl);
+    EXPECT_EQ(GuidOf(kVersionIid), IID_IWriterVersion);
+
+    std::wstring journal = test::MakeTempDir(L"slots") + L"\\journal.txt";
+    fw::ComPtr<IUnknown> spWriter;
+    ASSERT_HR(S_OK, ::CoCreateInstance(GuidOf(kWriterClsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                       reinterpret_cast<void**>(&spWriter)));
+    ASSERT_HR(S_OK, LoadConfig(spWriter, "journal=" + filtertest::Utf8(journal) +
+                                             "\nwritten=77\ntype=1\nos=0\nname=N\nnumber=No\ndate=D\n"));
+    void* pControl = nullptr;
+    void* pVersion = nullptr;
+    ASSERT_HR(S_OK, spWriter->QueryInterface(GuidOf(kControlIid), &pControl));
+    ASSERT_HR(S_OK, spWriter->QueryInterface(GuidOf(kVersionIid), &pVersion));
+
+    std::string expected = CallSlots(pControl, kControlSlots, std::size(kControlSlots));
+    expected += CallSlots(pVersion, kVersionSlots, std::size(kVersionSlots));
+    EXPECT_EQ(expected, filtertest::ReadFileText(journal));
+
+    // Slots 0 to 2 are IUnknown's: QueryInterface gives the filter's identity, AddRef and Release
+    // count on it (the test's holder, the two interfaces and the identity: 4).
+    using QueryMethod = HRESULT(STDMETHODCALLTYPE*)(void*, REFIID, void**);
+    using CountMethod = ULONG(STDMETHODCALLTYPE*)(void*);
+    void** rgpfnVersion = *static_cast<void***>(pVersion);
+    void* pIdentity = nullptr;
+    EXPECT_HR(S_OK, reinterpret_cast<QueryMethod>(rgpfnVersion[0])(pVersion, IID_IUnknown, &pIdentity));
+    EXPECT_EQ(static_cast<void*>(spWriter.Get()), pIdentity);
+    EXPECT_EQ(5u, reinterpret_cast<CountMethod>(rgpfnVersion[1])(pVersion));
+    EXPECT_EQ(4u, reinterpret_cast<CountMethod>(rgpfnVersion[2])(pVersion));
+    for (void* p : {pIdentity, pVersion, pControl}) static_cast<IUnknown*>(p)->Release();
+    EXPECT_EQ(0u, spWriter.Detach()->Release());
 }
 
 }  // namespace

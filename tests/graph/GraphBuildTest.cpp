@@ -10,6 +10,7 @@
 #include "ComPtr.h"
 #include "Graph.h"
 #include "GraphFiles.h"
+#include "GraphSwitches.h"
 #include "TestSupport.h"
 #include "TestbedIds.h"
 
@@ -173,7 +174,9 @@ TEST_F(BuildGraphTest, GraphWithoutWriterGivesSFalse) {
     BOOL b = 7;
     EXPECT_HR(E_FAIL, graph.GetSharedAccess(&b));
     EXPECT_EQ(7, b);
-    EXPECT_TRUE(m_asserts.Expressions(L"Graph").size() <= 1);  // only the option call's own report
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{L"m_spWriter != 0"}, m_asserts.Expressions(L"Graph"));  // the option call's
+#endif
 }
 
 TEST_F(BuildGraphTest, WriterWithoutControlInterfaceGivesSOkWithNoWriterHeld) {
@@ -190,8 +193,8 @@ TEST_F(BuildGraphTest, WriterWithoutControlInterfaceGivesSOkWithNoWriterHeld) {
     EXPECT_FALSE(HoldsWriter(graph));
 }
 
-// The order in which the graph manager enumerates the filters of a file, seen independently.
-std::vector<std::wstring> EnumeratedNames(const std::wstring& path) {
+// The file loaded into a graph manager of its own, as BuildGraph does it, for a test to compare.
+fw::ComPtr<IGraphBuilder> LoadDirectly(const std::wstring& path, HRESULT* phrLoad) {
     fw::ComPtr<IGraphBuilder> spGraph;
     EXPECT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
     fw::ComPtr<IStorage> spStorage;
@@ -199,7 +202,15 @@ std::vector<std::wstring> EnumeratedNames(const std::wstring& path) {
     fw::ComPtr<IStream> spStream;
     EXPECT_HR(S_OK, spStorage->OpenStream(L"ActiveMovieGraph", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &spStream));
     fw::ComQIPtr<IPersistStream> spPersist(spGraph);
-    EXPECT_HR(S_OK, spPersist->Load(spStream));
+    *phrLoad = spPersist->Load(spStream);
+    return spGraph;
+}
+
+// The order in which the graph manager enumerates the filters of a file, seen independently.
+std::vector<std::wstring> EnumeratedNames(const std::wstring& path) {
+    HRESULT hrLoad = E_FAIL;
+    fw::ComPtr<IGraphBuilder> spGraph = LoadDirectly(path, &hrLoad);
+    EXPECT_HR(S_OK, hrLoad);
     std::vector<std::wstring> names;
     fw::ComPtr<IEnumFilters> spEnum;
     spGraph->EnumFilters(&spEnum);
@@ -245,6 +256,61 @@ TEST_F(BuildGraphTest, GraphManagerThatCannotBeCreatedLeavesTheObjectEmpty) {
 #endif
     EXPECT_TRUE(graph.IsEmpty());
     EXPECT_FALSE(HoldsWriter(graph));
+}
+
+// Load's success codes other than S_OK count as success: a second filter of the same name
+// (the graph manager renames it and says VFW_S_DUPLICATE_NAME) still gives a built graph.
+TEST_F(BuildGraphTest, LoadSuccessCodeIsPassedOverAndTheWriterFound) {
+    std::wstring path = File(L"dup.grf",
+                             "filter 0001 \"Same\" tavrel\n"
+                             "filter 0002 \"Same\" writer\n"
+                             "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
+                             "clock 0000\n");
+    HRESULT hrLoad = E_FAIL;
+    LoadDirectly(path, &hrLoad);
+    ASSERT_HR(VFW_S_DUPLICATE_NAME, hrLoad);  // the case this test is about
+    CGraph graph;
+    EXPECT_HR(S_OK, graph.BuildGraph(path.c_str()));
+    EXPECT_TRUE(HoldsWriter(graph));
+    EXPECT_TRUE(m_asserts.All().empty());
+}
+
+// A graph manager without IPersistStream cannot load: E_NOINTERFACE, the manager kept.
+TEST_F(BuildGraphTest, GraphManagerWithoutPersistStreamGivesENoInterface) {
+    test::ScopedGraphSwitch hide(L"GRFPERSIST_HIDE", L"IPersistStream");
+    CGraph graph;
+    EXPECT_HR(E_NOINTERFACE, graph.BuildGraph(File(L"nopersist.grf", kWriterOnly).c_str()));
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{L"spPersistStream != 0"}, m_asserts.Expressions(L"Graph"));
+#endif
+    EXPECT_FALSE(graph.IsEmpty());
+    EXPECT_FALSE(HoldsWriter(graph));
+}
+
+// A creation that succeeds with a code other than S_OK leaves nothing behind: the holder that
+// came with it is released. Wine 8's CoCreateInstance answers S_OK whatever success code the
+// class factory gives (it asks the object for the interface itself), so there the build just
+// succeeds; the code reaches BuildGraph where the platform passes it on.
+TEST_F(BuildGraphTest, CreationWithASuccessCodeOtherThanSOkLeavesTheObjectEmpty) {
+    test::ScopedGraphSwitch createHr(L"GRFPERSIST_CREATE_HR", L"0x00040242");
+    fw::ComPtr<IGraphBuilder> spProbe;
+    const HRESULT hrCreate = spProbe.CoCreateInstance(CLSID_FilterGraph);
+    spProbe.Release();
+    CGraph graph;
+    HRESULT hr = graph.BuildGraph(File(L"created.grf", kWriterOnly).c_str());
+    if (hrCreate == S_OK) {  // Wine
+        EXPECT_HR(S_OK, hr);
+        EXPECT_TRUE(HoldsWriter(graph));
+        EXPECT_TRUE(m_asserts.All().empty());
+        return;
+    }
+    EXPECT_HR(static_cast<HRESULT>(0x00040242), hr);
+    EXPECT_TRUE(graph.IsEmpty());
+    EXPECT_EQ(0, test::LiveObjects(L"grfpersist.dll"));
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{Expected(L"CGraph::BuildGraph(): m_spGraph.CoCreateInstance() FAILED")},
+              m_asserts.Expressions(L"Graph"));
+#endif
 }
 
 }  // namespace

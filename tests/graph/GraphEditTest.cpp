@@ -68,7 +68,6 @@ TEST(GraphEditState, FreshObjectIsIdleAndCloseCanBeRepeated) {
         EXPECT_EQ(nullptr, graphEdit.GraphEditWindow());
         EXPECT_EQ(nullptr, graphEdit.ListBoxWindow());
     }
-    CGraphEdit::RemoveFromRot(0);
     EXPECT_TRUE(collector.All().empty());
 }
 
@@ -109,7 +108,13 @@ TEST(GraphEditRot, PublishedUnderItemMonikerAndRevokedByClose) {
     wchar_t szName[64];
     CGraphEdit::FormatCookieName(spObject.Get(), ::GetCurrentProcessId(), szName);
     EXPECT_TRUE(RotHasEntry(std::wstring(L"!") + szName));
-    EXPECT_GT(test::RefCount(spObject), cRefBefore);  // the table holds the object
+    ULONG cRefPublished = test::RefCount(spObject);
+    EXPECT_GT(cRefPublished, cRefBefore);  // the table holds the object
+
+    // Cookie 0 (nothing published) revokes nothing: the real registration stays.
+    CGraphEdit::RemoveFromRot(0);
+    EXPECT_TRUE(RotHasEntry(std::wstring(L"!") + szName));
+    EXPECT_EQ(cRefPublished, test::RefCount(spObject));
 
     graphEdit.Close();
     EXPECT_EQ(0u, graphEdit.Cookie());

@@ -7,6 +7,7 @@
 
 #include "Graph.h"
 #include "GraphFiles.h"
+#include "GraphSwitches.h"
 #include "TestSupport.h"
 
 namespace {
@@ -43,18 +44,23 @@ LONGLONG WaitForWritten(CGraph& graph, LONGLONG llAbove, DWORD dwMs) {
 class GraphPlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::wstring dir = test::MakeTempDir(L"play");
-        m_sink = dir + L"\\out.mp4";
+        m_dir = test::MakeTempDir(L"play");
+        m_sink = m_dir + L"\\out.mp4";
+        Build("");
+    }
+    // (Re)builds the source-into-writer graph; writerData: the writer's extra "data" lines.
+    void Build(const std::string& writerData) {
         std::string description =
             "filter 0001 \"Tavrel\" tavrel\n"
             "data rate=2000000\n"
             "data sample=65536\n"
-            "filter 0002 \"Lathmere writer\" writer sink \"" + test::Narrow(m_sink) + "\"\n"
+            "filter 0002 \"Lathmere writer\" writer sink \"" + test::Narrow(m_sink) + "\"\n" + writerData +
             "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
             "clock 0000\n";
-        ASSERT_HR(S_OK, m_graph.BuildGraph(test::WriteGraphFile(dir, L"tavrel.grf", description).c_str()));
+        ASSERT_HR(S_OK, m_graph.BuildGraph(test::WriteGraphFile(m_dir, L"tavrel.grf", description).c_str()));
     }
 
+    std::wstring m_dir;
     std::wstring m_sink;
     CGraph m_graph;
 };
@@ -82,6 +88,18 @@ TEST_F(GraphPlaybackTest, PauseHoldsTheCount) {
     EXPECT_EQ(llPaused, m_graph.GetWritten());
     ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
     EXPECT_GT(WaitForWritten(m_graph, llPaused, 3000), llPaused);
+    m_graph.Stop();
+}
+
+// A writer whose Pause answers S_FALSE (still in transition): the graph manager passes that on
+// from Run (Wine: S_FALSE, and it completes the run itself once the writer reports paused),
+// CGraph returns it unchanged and the graph runs.
+TEST_F(GraphPlaybackTest, RunPassesOnTheSFalseOfAWriterStillPausing) {
+    Build("data pause=S_FALSE\n");
+    EXPECT_HR(S_FALSE, m_graph.Run());
+    LONGLONG llFirst = WaitForWritten(m_graph, 0, 3000);
+    EXPECT_GT(llFirst, 0);
+    EXPECT_GT(WaitForWritten(m_graph, llFirst, 3000), llFirst);
     m_graph.Stop();
 }
 
@@ -121,10 +139,47 @@ TEST_F(GraphPlaybackTest, PositionQueriesGiveTheGraphsValues) {
     EXPECT_HR(S_OK, m_graph.GetCurrentPosition(&llPosition));
     EXPECT_GT(llPosition, 0);
     EXPECT_LT(llPosition, llDuration);
+    // Wine's graph manager answers GetAvailable with S_OK and writes neither output (it asks no
+    // filter; Windows' would give the source's range): both read 0 because CGraph set them so.
     LONGLONG llEarliest = -1, llLatest = -1;
-    HRESULT hr = m_graph.GetAvailable(&llEarliest, &llLatest);
-    EXPECT_TRUE(SUCCEEDED(hr)) << test::Narrow(test::HrText(hr));
+    EXPECT_HR(S_OK, m_graph.GetAvailable(&llEarliest, &llLatest));
+    EXPECT_EQ(0, llEarliest);
+    EXPECT_EQ(0, llLatest);
     m_graph.Stop();
+}
+
+// GetCurrentPosition and GetAvailable report any result but S_OK and pass it on, with the
+// outputs as the graph manager left them (CGraph's zeros); GetDuration is untouched by the switch.
+TEST_F(GraphPlaybackTest, PositionQueriesOtherThanSOkAreReportedAndPassedOn) {
+    for (HRESULT hrPositions : {E_FAIL, S_FALSE}) {
+        SCOPED_TRACE(test::Narrow(test::HrText(hrPositions)));
+        test::ScopedGraphSwitch positions(L"GRFPERSIST_POSITION_HR", std::to_wstring(hrPositions).c_str());
+        Build("");
+        test::AssertionCollector asserts;
+        LONGLONG llPosition = -1, llEarliest = -1, llLatest = -1, llDuration = -1;
+        EXPECT_HR(hrPositions, m_graph.GetCurrentPosition(&llPosition));
+        EXPECT_HR(hrPositions, m_graph.GetAvailable(&llEarliest, &llLatest));
+        EXPECT_EQ(0, llPosition);
+        EXPECT_EQ(0, llEarliest);
+        EXPECT_EQ(0, llLatest);
+        EXPECT_HR(S_OK, m_graph.GetDuration(&llDuration));
+        EXPECT_EQ(6000000000LL, llDuration);
+#ifdef _DEBUG
+        EXPECT_EQ(std::vector<std::wstring>(2, L"hr == ((HRESULT)0L)"), asserts.Expressions(L"Graph"));
+#endif
+    }
+}
+
+// Wine's graph manager answers GetDuration with E_NOTIMPL when no filter can tell a duration
+// (an empty graph): passed on without a report, the output left at CGraph's 0.
+TEST(GraphPositionQueries, FailingDurationIsPassedOnWithoutReport) {
+    CGraph graph;
+    ASSERT_HR(S_FALSE, graph.BuildGraph(test::WriteGraphFile(test::MakeTempDir(L"empty"), L"empty.grf", "clock 0000\n").c_str()));
+    test::AssertionCollector asserts;
+    LONGLONG llDuration = -1;
+    EXPECT_HR(E_NOTIMPL, graph.GetDuration(&llDuration));
+    EXPECT_EQ(0, llDuration);
+    EXPECT_TRUE(asserts.All().empty());
 }
 
 TEST(GraphPositionQueries, NullAddressesAreRefusedWithNothingWritten) {

@@ -1,10 +1,17 @@
-// CGraph's teardown: what Clear and the destructor release, counted in the test bed's DLLs.
+// CGraph's teardown: what Clear and the destructor release, counted in the test bed's DLLs, and
+// in which order things happen, seen in one journal that the graph manager stand-in (its
+// creation and last release) and the writer stand-in (its state changes) both append to.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <optional>
+
 #include "Graph.h"
 #include "GraphFiles.h"
+#include "GraphSwitches.h"
 #include "TestSupport.h"
 
 namespace {
@@ -12,16 +19,30 @@ namespace {
 const wchar_t kFilters[] = L"testfilters.dll";
 const wchar_t kGraphs[] = L"grfpersist.dll";
 
+const char kCreated[] = "FilterGraph created\n";
+const char kReleased[] = "FilterGraph released\n";
+
 class GraphTeardownTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_path = test::WriteGraphFile(test::MakeTempDir(L"teardown"), L"g.grf",
+        std::wstring dir = test::MakeTempDir(L"teardown");
+        m_journal = dir + L"\\journal.txt";
+        m_path = test::WriteGraphFile(dir, L"g.grf",
                                       "filter 0001 \"Tavrel\" tavrel\n"
                                       "filter 0002 \"Lathmere writer\" writer\n"
+                                      "data statejournal=" + test::Narrow(m_journal) + "\n"
                                       "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
                                       "clock 0000\n");
+        m_graphJournal.emplace(L"GRFPERSIST_JOURNAL", m_journal.c_str());
     }
+    std::string Journal() {
+        std::ifstream in(m_journal.c_str());
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
     std::wstring m_path;
+    std::wstring m_journal;
+    std::optional<test::ScopedGraphSwitch> m_graphJournal;
 };
 
 TEST_F(GraphTeardownTest, ClearReleasesEveryReference) {
@@ -49,11 +70,13 @@ TEST_F(GraphTeardownTest, SecondClearAndClearOfAnEmptyObjectChangeNothing) {
     EXPECT_TRUE(asserts.All().empty());
 }
 
+// The first graph manager is gone before the second is made: never two at a time.
 TEST_F(GraphTeardownTest, TwoBuildsInARowHoldOneGraphManager) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
     LONG cFilters = test::LiveObjects(kFilters);
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
+    EXPECT_EQ(std::string(kCreated) + kReleased + kCreated, Journal());
     EXPECT_EQ(1, test::LiveObjects(kGraphs));
     EXPECT_EQ(cFilters, test::LiveObjects(kFilters));
 }
@@ -68,12 +91,36 @@ TEST_F(GraphTeardownTest, DestructorReleasesWhatIsStillHeld) {
     EXPECT_EQ(0, test::LiveObjects(kFilters));
 }
 
+// Clear does not stop the graph: the writer stops only once the graph manager's last reference
+// has gone, when the graph manager ends the run on its way out (Wine pauses, then stops).
 TEST_F(GraphTeardownTest, ClearOfARunningGraphReleasesItWithoutStop) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
-    ASSERT_TRUE(SUCCEEDED(graph.Run()));
-    ::Sleep(200);
+    ASSERT_HR(S_OK, graph.Run());
     graph.Clear();
+    EXPECT_EQ(std::string(kCreated) +
+                  "Pause stopped -> 0x00000000\n"
+                  "Run paused -> 0x00000000\n" +
+                  kReleased +
+                  "Pause running -> 0x00000000\n"
+                  "Stop paused -> 0x00000000\n",
+              Journal());
+    EXPECT_EQ(0, test::LiveObjects(kGraphs));
+    EXPECT_EQ(0, test::LiveObjects(kFilters));
+}
+
+// Without IMediaEventEx there is no notification window to detach: reported, and the graph
+// is released all the same.
+TEST_F(GraphTeardownTest, ClearWithoutMediaEventExReportsAndStillReleases) {
+    test::ScopedGraphSwitch hide(L"GRFPERSIST_HIDE", L"IMediaEventEx");
+    CGraph graph;
+    ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
+    test::AssertionCollector asserts;
+    graph.Clear();
+#ifdef _DEBUG
+    EXPECT_EQ(std::vector<std::wstring>{L"spMediaEventEx != 0"}, asserts.Expressions(L"Graph"));
+#endif
+    EXPECT_TRUE(graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
     EXPECT_EQ(0, test::LiveObjects(kFilters));
 }

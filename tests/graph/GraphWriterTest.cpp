@@ -112,15 +112,30 @@ TEST_F(GraphWriterTest, SuccessCodesAndFailuresArePassedOnUnchanged) {
     EXPECT_EQ(42, b);  // the writer did not write it, and neither did CGraph
 }
 
-TEST_F(GraphWriterTest, GetWrittenIsZeroBeforeWritingAndWhenTheWriterFails) {
-    Build("");
-    EXPECT_EQ(0, m_graph.GetWritten());
-    CGraph failing;
-    std::wstring path = test::WriteGraphFile(m_dir, L"f.grf",
-                                             "filter 0001 \"Lathmere writer\" writer\n"
-                                             "data hr.GetWritten=E_FAIL\n");
-    ASSERT_HR(S_OK, failing.BuildGraph(path.c_str()));
-    EXPECT_EQ(0, failing.GetWritten());
+// The writer reports the configured count in every case; only a call that returns S_OK may
+// pass it on. The journal shows the writer did write it.
+TEST_F(GraphWriterTest, GetWrittenPassesTheCountOnOnlyForSOk) {
+    const struct {
+        const char* pszConfig;
+        LONGLONG llExpected;
+        const char* pszJournal;
+    } rgCases[] = {
+        {"", 0, "GetWritten 0 -> 0x00000000"},  // nothing written yet: the sink's own count
+        {"written=5000", 5000, "GetWritten 5000 -> 0x00000000"},
+        {"written=-2", -2, "GetWritten -2 -> 0x00000000"},  // passed on as the writer gives it
+        {"written=5000\nhr.GetWritten=E_FAIL", 0, "GetWritten 5000 -> 0x80004005"},
+        {"written=5000\nhr.GetWritten=S_FALSE", 0, "GetWritten 5000 -> 0x00000001"},
+    };
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(c.pszConfig);
+        Build(c.pszConfig);
+        NewJournalLines();
+        EXPECT_EQ(c.llExpected, m_graph.GetWritten());
+        EXPECT_EQ(std::vector<std::string>{c.pszJournal}, NewJournalLines());
+        m_graph.Clear();
+        ::DeleteFileW(m_journal.c_str());
+        m_cJournalSeen = 0;
+    }
 }
 
 TEST_F(GraphWriterTest, VersionStringComposesTheIdentity) {
