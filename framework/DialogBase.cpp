@@ -9,8 +9,6 @@ namespace {
 // The dialog being created on this thread, until its window's first message arrives.
 thread_local DialogBase* t_pCreating = nullptr;
 
-const wchar_t kObjectProperty[] = L"fw.DialogBase";
-
 // Messages whose result the dialog manager takes from the procedure's return value itself.
 bool ReturnsResultDirectly(UINT uMsg) {
     switch (uMsg) {
@@ -40,13 +38,17 @@ INT_PTR CALLBACK DialogBase::StartDialogProc(HWND hWnd, UINT uMsg, WPARAM wParam
     FW_ASSERT_FRAMEWORK(pThis != nullptr);
     if (!pThis) return FALSE;
     pThis->m_hWnd = hWnd;
-    ::SetPropW(hWnd, kObjectProperty, pThis);
+    // The object stays with the window in the dialog's own slot: the dialog manager allocated
+    // it with the window, so storing into it cannot fail (a window property could, leaving a
+    // dialog whose messages reach nothing and that nothing can close). The slot is ours: the
+    // framework owns the dialog procedure.
+    ::SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(pThis));
     ::SetWindowLongPtrW(hWnd, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DialogProc));
     return pThis->Route(hWnd, uMsg, wParam, lParam);
 }
 
 INT_PTR CALLBACK DialogBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    auto* pThis = static_cast<DialogBase*>(::GetPropW(hWnd, kObjectProperty));
+    auto* pThis = reinterpret_cast<DialogBase*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
     if (!pThis) return FALSE;
     return pThis->Route(hWnd, uMsg, wParam, lParam);
 }
@@ -55,7 +57,7 @@ INT_PTR DialogBase::Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT lResult = 0;
     BOOL bHandled = ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0);
     if (uMsg == WM_NCDESTROY) {
-        ::RemovePropW(hWnd, kObjectProperty);
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         m_hWnd = nullptr;
         OnFinalMessage(hWnd);
         return bHandled;

@@ -2,8 +2,9 @@
 //
 // The dialog object waits in a per-thread creation slot while DialogBoxParamW creates the
 // window; the static dialog procedure takes it from there on the first message and keeps it
-// with the window. Every message then goes through the class's message map, a plain table
-// whose entries are tested in order; bHandled is set to TRUE before a handler runs.
+// with the window, in the window's DWLP_USER slot (which cannot fail to take it). Every
+// message then goes through the class's message map, a plain table whose entries are tested
+// in order; bHandled is set to TRUE before a handler runs.
 #pragma once
 
 #include <windows.h>

@@ -72,6 +72,54 @@ TEST(DialogBase, RoutesMessagesThroughTheMapInOrderAndEnds) {
     EXPECT_TRUE(dlg.m_bFinalMessage);
 }
 
+// Fills the window station's atom table, which window properties and classes take their
+// names from, and empties it again when it goes.
+class AtomTableFiller {
+public:
+    AtomTableFiller() {
+        for (unsigned i = 0;; ++i) {
+            const ATOM atom = ::GlobalAddAtomW((L"fw.test.filler." + std::to_wstring(i)).c_str());
+            if (!atom) break;
+            m_atoms.push_back(atom);
+        }
+    }
+    ~AtomTableFiller() {
+        for (ATOM atom : m_atoms) ::GlobalDeleteAtom(atom);
+    }
+    size_t Count() const { return m_atoms.size(); }
+
+private:
+    std::vector<ATOM> m_atoms;
+};
+
+// Ends whatever dialog of this thread still runs after 10 s, with kWatchdogCode, so a dialog
+// whose messages reach nothing fails the test instead of hanging it.
+const INT_PTR kWatchdogCode = 0x5EAD;
+void CALLBACK EndStuckDialog(HWND, UINT, UINT_PTR, DWORD) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND hWnd, LPARAM) -> BOOL {
+        ::EndDialog(hWnd, kWatchdogCode);
+        return TRUE;
+    }, 0);
+}
+
+// Attaching the object to its window takes nothing that can run out: with no atom left for a
+// window property's name, the dialog still routes its messages and ends.
+TEST(DialogBase, RoutesAndEndsWithTheAtomTableFull) {
+    CProbeDialog dlg;
+    INT_PTR nResult = 0;
+    {
+        AtomTableFiller filler;
+        ASSERT_GT(filler.Count(), 1000u);
+        ASSERT_EQ(0, ::GlobalAddAtomW(L"fw.test.one.more"));  // the table is full
+        const UINT_PTR nWatchdog = ::SetTimer(nullptr, 0, 10000, EndStuckDialog);
+        nResult = dlg.DoModal(nullptr, 7);
+        ::KillTimer(nullptr, nWatchdog);
+    }
+    EXPECT_EQ(IDCANCEL, nResult);
+    EXPECT_EQ((std::vector<std::wstring>{L"init 7 handled", L"edit 302 768", L"declined", L"button 301", L"cancel"}),
+              dlg.m_calls);
+}
+
 TEST(DialogBase, MissingTemplateGivesMinusOne) {
     class CNoTemplate : public fw::DialogImpl<CNoTemplate> {
     public:

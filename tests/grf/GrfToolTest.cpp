@@ -59,7 +59,7 @@ protected:
                                               m_dir.c_str(), &si, &pi);
         ::CloseHandle(hOut);
         ::CloseHandle(hErr);
-        EXPECT_TRUE(started) << "CreateProcessW failed: " << ::GetLastError();
+        EXPECT_TRUE(started) << "CreateProcessW failed, error " << ::GetLastError();
         if (!started) return result;
         EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(pi.hProcess, 30000));
         ::GetExitCodeProcess(pi.hProcess, &result.exitCode);

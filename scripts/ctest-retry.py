@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Runs a ctest preset once; reruns a failed test once only when its output shows Wine's
+launch error.
+
+Wine 8 now and then fails CreateProcessW with ERROR_INTERNAL_ERROR (1359) for no reason of
+ours. A test whose output shows that error is run once more on its own; any other failure,
+or a second failure of the same test, fails the run. Every retry is printed with the test's
+name and the summary counts them.
+
+Usage: ctest-retry.py <test preset> [ctest arguments...]
+LT_TEST_RETRY=0 in the environment turns the retry off (for measuring flakiness).
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+# What a failed launch prints: the tests that start a process themselves write
+# "CreateProcessW failed, error 1359"; a launch by the product (GraphEdit from "Show graph")
+# comes back as HRESULT_FROM_WIN32(ERROR_INTERNAL_ERROR), printed in hex.
+LAUNCH_ERROR = re.compile(r"CreateProcessW failed, error 1359\b|0x8007054F\b", re.IGNORECASE)
+
+
+def run_ctest(preset, args, junit):
+    command = ["ctest", "--preset", preset, "--output-junit", junit] + args
+    return subprocess.run(command).returncode
+
+
+def failed_tests(junit):
+    """(name, output) of every test that ran and failed, from ctest's JUnit file."""
+    if not os.path.exists(junit):
+        return []
+    failed = []
+    for case in ET.parse(junit).getroot().iter("testcase"):
+        if case.get("status") == "fail" or case.find("failure") is not None:
+            failed.append((case.get("name"), case.findtext("system-out") or ""))
+    return failed
+
+
+def passed(junit, name):
+    """Whether the JUnit file records this test as run and passed."""
+    if not os.path.exists(junit):
+        return False
+    return any(case.get("name") == name and case.get("status") == "run" and case.find("failure") is None
+               for case in ET.parse(junit).getroot().iter("testcase"))
+
+
+def exact_name(name):
+    """A ctest -R expression matching exactly this test name (CMake's regex syntax)."""
+    return "^" + re.sub(r"([\\.^$*+?()\[\]|])", r"\\\1", name) + "$"
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    preset, args = sys.argv[1], sys.argv[2:]
+    retry = os.environ.get("LT_TEST_RETRY", "1") != "0"
+    with tempfile.TemporaryDirectory() as tmp:
+        junit = os.path.join(tmp, "all.xml")
+        code = run_ctest(preset, args, junit)
+        failed = failed_tests(junit)
+        if code != 0 and not failed:
+            print(f"ctest-retry: ctest --preset {preset} failed (exit {code}) before any test failed")
+            return 1
+        retried, failures = [], []
+        for name, output in failed:
+            if not retry or not LAUNCH_ERROR.search(output):
+                failures.append(name)
+                continue
+            print(f"retry: {name} (CreateProcessW error 1359)", flush=True)
+            retried.append(name)
+            again = os.path.join(tmp, f"retry{len(retried)}.xml")
+            run_ctest(preset, ["-R", exact_name(name)], again)
+            if not passed(again, name):
+                failures.append(name + " (failed again)")
+    print(f"[{preset}] retries: {len(retried)}" + (" (" + ", ".join(retried) + ")" if retried else "")
+          + ("" if retry else " (retry off: LT_TEST_RETRY=0)"))
+    if failures:
+        print(f"[{preset}] failed: " + ", ".join(failures))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
