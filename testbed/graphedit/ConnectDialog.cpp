@@ -16,6 +16,13 @@ std::wstring Hex(HRESULT hr) {
     return sz;
 }
 
+// A message parameter exactly as received: at least eight digits, all 64 bits when set.
+std::wstring Param(ULONG_PTR value) {
+    wchar_t sz[24];
+    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
+    return sz;
+}
+
 }  // namespace
 
 CConnectDialog::CConnectDialog(const CBehaviour& behaviour, ChooseHandler onChoose)
@@ -47,7 +54,7 @@ INT_PTR CALLBACK CConnectDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam,
     return pThis ? pThis->HandleMessage(uMsg, wParam, lParam) : FALSE;
 }
 
-INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -58,8 +65,7 @@ INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
         FillList();
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || (LOWORD(wParam) == IDC_GRAPHS && HIWORD(wParam) == LBN_DBLCLK)) OnOK();
-        else if (LOWORD(wParam) == IDCANCEL) OnCancel();
+        OnCommand(wParam, lParam);
         return TRUE;
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
@@ -69,9 +75,22 @@ INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// The commands the dialog acts on are recorded exactly as received; the list box's other
+// notifications (focus, selection) are not.
+void CConnectDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const bool bOK = LOWORD(wParam) == IDOK || (LOWORD(wParam) == IDC_GRAPHS && HIWORD(wParam) == LBN_DBLCLK);
+    const bool bCancel = LOWORD(wParam) == IDCANCEL;
+    if (!bOK && !bCancel) return;
+    if (bOK) AppendStamp(L"ok");
+    AppendState(L"dialog-command wParam=" + Param(wParam) + L" lParam=" + Param(static_cast<ULONG_PTR>(lParam)));
+    if (bOK) OnOK();
+    else OnCancel();
+}
+
 void CConnectDialog::OnInitDialog() {
     AppendState(L"dialog-open");
     if (m_behaviour.bEmptyList) {
+        AppendStamp(L"listed");
         AppendState(L"listed count=0");
         return;
     }
@@ -97,6 +116,7 @@ void CConnectDialog::FillList() {
             ++cItems;
         }
     }
+    AppendStamp(L"listed");
     AppendState(L"listed count=" + std::to_wstring(cItems));
 }
 
