@@ -4,6 +4,7 @@
 // inherits the program's environment, which inherits this test's: its switches and its state
 // file (GRAPHEDT_STATE_FILE, one line per thing it did) are set before the program starts.
 #include <windows.h>
+#include <dshow.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,20 @@ LONGLONG Now() {
     LARGE_INTEGER li = {};
     ::QueryPerformanceCounter(&li);
     return li.QuadPart;
+}
+
+LONGLONG SizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Whether some handle on the file is open (the writer keeps its sink open while it runs).
+bool SinkOpenElsewhere(const std::wstring& path) {
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return true;
+    ::CloseHandle(hFile);
+    return false;
 }
 
 class ShowGraphCommandTest : public UiTest {
@@ -208,5 +223,113 @@ TEST_F(SlowGraphEditExitTest, ClickAndTimerTicksDuringTheQuitWaitAreHandledAfter
     EXPECT_TRUE(WaitForState("quit", 2));
 }
 
+// ---- GraphEdit works on the graph it shows ----------------------------------------------------
+
+// Its toolbar and position slider ask the graph's state and position, here every 50 ms.
+class PollingGraphEditTest : public ShowGraphCommandTest {
+protected:
+    PollingGraphEditTest() : ShowGraphCommandTest({{L"GRAPHEDT_POLL_MS", L"50"}}) {}
+    // Waits for a poll after the ones seen so far that finds the graph in this state.
+    bool WaitForPolledState(int nState) {
+        const size_t cSeen = CountPrefix(State(), "poll ");
+        const std::string line = "poll state=" + std::to_string(nState) + " hr=0x00000000 ";
+        return WaitUntil([&] {
+            const std::vector<std::string> lines = State();
+            size_t cPolls = 0;
+            for (const std::string& l : lines)
+                if (l.compare(0, 5, "poll ") == 0 && ++cPolls > cSeen + 1 && l.compare(0, line.size(), line) == 0) return true;
+            return false;
+        });
+    }
+};
+
+TEST_F(PollingGraphEditTest, PollsAreAnsweredWhileTheDialogKeepsWorking) {
+    Build(SourceAndWriterGraph(L"show.grf", {}));
+    m_app.Click(kPlay);
+    ASSERT_TRUE(NoBoxAfterSync());
+    m_app.Click(kShowGraph);
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_TRUE(WaitForState(Connected()));
+    EXPECT_TRUE(WaitForPolledState(State_Running));
+    // The dialog stays responsive and its read-out follows the writer meanwhile.
+    const std::wstring written = m_app.Text(kWritten);
+    EXPECT_TRUE(WaitUntil([&] { return m_app.Text(kWritten) != written; }));
+    EXPECT_TRUE(m_app.Sync());
+
+    // The harness's own commands still work, and GraphEdit sees what they did.
+    m_app.Click(kPause);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitForPolledState(State_Paused));
+    m_app.Click(kStop);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitForPolledState(State_Stopped));
+    m_app.Click(kPlay);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitForPolledState(State_Running));
+    EXPECT_EQ(0u, CountPrefix(State(), "poll failed"));
+}
+
+// Its Stop button stops the graph from GraphEdit's side, here 300 ms after it connected.
+class StoppingGraphEditTest : public ShowGraphCommandTest {
+protected:
+    StoppingGraphEditTest() : ShowGraphCommandTest({{L"GRAPHEDT_STOP_AFTER_MS", L"300"}}) {}
+};
+
+TEST_F(StoppingGraphEditTest, GraphStoppedFromGraphEditPlaysAgainFromTheDialog) {
+    Build(SourceAndWriterGraph(L"show.grf", {}));
+    m_app.Click(kPlay);
+    ASSERT_TRUE(NoBoxAfterSync());
+    m_app.Click(kShowGraph);
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_TRUE(WaitForState("stop "));
+    EXPECT_EQ("stop hr=0x00000000", FindPrefix(State(), "stop "));
+    EXPECT_FALSE(SinkOpenElsewhere(SinkPath()));  // stopped: the writer closed its file
+    EXPECT_TRUE(m_app.Sync());
+
+    const LONGLONG llStopped = SizeOf(SinkPath());
+    m_app.Click(kPlay);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitUntil([&] { return SinkOpenElsewhere(SinkPath()) && m_app.Text(kWritten) != L"0.000 MBytes"; }));
+    m_app.Click(kStop);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitUntil([&] { return !SinkOpenElsewhere(SinkPath()); }));
+    EXPECT_NE(llStopped, SizeOf(SinkPath()));  // written afresh by the second run
+}
+
+// ---- GraphEdit ends without letting go ---------------------------------------------------------
+
+class CrashingGraphEditTest : public ShowGraphCommandTest {
+protected:
+    CrashingGraphEditTest() : ShowGraphCommandTest({{L"GRAPHEDT_CRASH_AFTER_MS", L"300"}}) {}
+};
+
+// A GraphEdit that ends without letting go (crashed, or ended from the task manager) leaves its
+// references with COM. The rebuild stops the graph before letting go, so its writer finishes
+// its file, and the same graph plays again; left running, the orphaned graph kept appending to
+// the file and the next Play failed ("Can't run capture graph": the file was still open).
+TEST_F(CrashingGraphEditTest, RunningGraphIsStoppedAtRebuildAndPlaysAgain) {
+    const std::wstring grf = SourceAndWriterGraph(L"show.grf", {});
+    Build(grf);
+    m_app.Click(kPlay);
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(SinkPath()) > 0; }));
+    m_app.Click(kShowGraph);
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_TRUE(WaitForState("crash", 1, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return GraphEditsOf(m_app.ProcessId()).empty(); }));
+    EXPECT_EQ(0u, CountPrefix(State(), "released"));
+
+    Build(grf);
+    ASSERT_TRUE(NoBoxAfterSync());
+    EXPECT_FALSE(SinkOpenElsewhere(SinkPath()));  // the writer closed its file
+    const LONGLONG llFinished = SizeOf(SinkPath());
+    EXPECT_GT(llFinished, 0);
+    ::Sleep(300);  // a while to see that nothing more is written
+    EXPECT_EQ(llFinished, SizeOf(SinkPath()));
+
+    m_app.Click(kPlay);
+    EXPECT_TRUE(NoBoxAfterSync());
+    EXPECT_TRUE(WaitUntil([&] { return m_app.Text(kWritten) != L"0.000 MBytes" && SinkOpenElsewhere(SinkPath()); }));
+}
 }  // namespace
 }  // namespace ui
