@@ -96,6 +96,44 @@ bool SinkOpenElsewhere(const std::wstring& path) {
     return false;
 }
 
+// One registry value, put back as it was (or removed again) when destroyed.
+class CSavedRegistryValue {
+public:
+    CSavedRegistryValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValue)
+        : m_hRoot(hRoot), m_key(pszKey), m_pszValue(pszValue) {
+        DWORD cb = 0;
+        if (::RegGetValueW(m_hRoot, pszKey, pszValue, RRF_RT_ANY | RRF_NOEXPAND, &m_dwType, nullptr, &cb) != ERROR_SUCCESS)
+            return;
+        m_data.resize(cb);
+        m_bExisted = ::RegGetValueW(m_hRoot, pszKey, pszValue, RRF_RT_ANY | RRF_NOEXPAND, &m_dwType, m_data.data(), &cb) ==
+                     ERROR_SUCCESS;
+    }
+    ~CSavedRegistryValue() {
+        if (m_bExisted)
+            ::RegSetKeyValueW(m_hRoot, m_key.c_str(), m_pszValue, m_dwType, m_data.data(), static_cast<DWORD>(m_data.size()));
+        else
+            ::RegDeleteKeyValueW(m_hRoot, m_key.c_str(), m_pszValue);
+    }
+    CSavedRegistryValue(const CSavedRegistryValue&) = delete;
+    CSavedRegistryValue& operator=(const CSavedRegistryValue&) = delete;
+    bool Exists() const {
+        return ::RegGetValueW(m_hRoot, m_key.c_str(), m_pszValue, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+
+private:
+    HKEY m_hRoot;
+    std::wstring m_key;
+    const wchar_t* m_pszValue;
+    bool m_bExisted = false;
+    DWORD m_dwType = 0;
+    std::vector<BYTE> m_data;
+};
+
+std::wstring NormalisedPath(std::wstring path) {
+    for (wchar_t& c : path) c = c == L'/' ? L'\\' : static_cast<wchar_t>(towlower(c));
+    return path;
+}
+
 class ShowGraphCommandTest : public UiTest {
 protected:
     explicit ShowGraphCommandTest(Environment environment = {}) : m_environment(std::move(environment)) {}
@@ -221,6 +259,36 @@ TEST_F(SlowGraphEditExitTest, ClickAndTimerTicksDuringTheQuitWaitAreHandledAfter
     EXPECT_TRUE(NoBoxAfterSync());
     EXPECT_EQ(2u, CountPrefix(State(), "stamp start "));
     EXPECT_TRUE(WaitForState("quit", 2));
+}
+
+// ---- Where GraphEdit is found ------------------------------------------------------------------
+
+// A real machine has no "Path" value: GraphEdit sits beside proppage.dll. The bare name finds
+// nothing in the program's current folder (this test's), so the second attempt, in
+// proppage.dll's folder, starts it.
+TEST_F(ShowGraphCommandTest, GraphEditBesideProppageIsStartedWithoutAPathValue) {
+    CSavedRegistryValue path(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Shared Tools\\Graphedit", L"Path");
+    CSavedRegistryValue server(HKEY_CLASSES_ROOT, L"CLSID\\{29E07010-BD27-11CE-AB59-00AA00577DA1}\\InprocServer32", nullptr);
+    HMODULE hProppage = ::LoadLibraryW((test::BinDir() + L"\\proppage.dll").c_str());
+    ASSERT_NE(nullptr, hProppage);
+    using InstallFn = HRESULT(WINAPI*)(BOOL, PCWSTR);
+    auto pfnInstall = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(hProppage, "DllInstall")));
+    ASSERT_NE(nullptr, pfnInstall);
+    EXPECT_HR(S_OK, pfnInstall(TRUE, L"no-path"));
+    ::FreeLibrary(hProppage);
+    ASSERT_FALSE(path.Exists());
+    wchar_t szCurrent[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, szCurrent);
+    ASSERT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((std::wstring(szCurrent) + L"\\graphedt.exe").c_str()));
+
+    HANDLE hGraphEdit = BuildAndShow();
+    ASSERT_NE(nullptr, hGraphEdit);
+    wchar_t szImage[MAX_PATH];
+    DWORD cch = MAX_PATH;
+    EXPECT_TRUE(::QueryFullProcessImageNameW(hGraphEdit, 0, szImage, &cch));
+    ::CloseHandle(hGraphEdit);
+    EXPECT_EQ(NormalisedPath(test::BinDir() + L"\\graphedt.exe"), NormalisedPath(std::wstring(szImage, cch)));
+    EXPECT_EQ(1u, CountPrefix(State(), Connected()));
 }
 
 // ---- GraphEdit works on the graph it shows ----------------------------------------------------
