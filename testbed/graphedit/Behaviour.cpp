@@ -45,6 +45,12 @@ CBehaviour CBehaviour::FromEnvironment() {
     b.dwSlowListMs = Milliseconds(L"GRAPHEDT_SLOW_LIST_MS", 0);
     b.bDuplicateItems = Flag(L"GRAPHEDT_DUPLICATE_ITEMS");
     b.stateFile = Variable(L"GRAPHEDT_STATE_FILE");
+    b.dwExitDelayMs = Milliseconds(L"GRAPHEDT_EXIT_DELAY_MS", 0);
+    b.bReleaseAtOnce = Flag(L"GRAPHEDT_RELEASE_AT_ONCE");
+    b.dwRefreshMs = Milliseconds(L"GRAPHEDT_REFRESH_MS", b.dwRefreshMs);
+    b.dwPollMs = Milliseconds(L"GRAPHEDT_POLL_MS", 0);
+    b.dwStopAfterMs = Milliseconds(L"GRAPHEDT_STOP_AFTER_MS", 0);
+    b.dwCrashAfterMs = Milliseconds(L"GRAPHEDT_CRASH_AFTER_MS", 0);
     const DWORD dwDefaultLifetime =
         b.bNeverIdle ? kNeverIdleLifetimeMs : (b.Misbehaves() ? kMisbehaviourLifetimeMs : INFINITE);
     b.dwLifetimeMs = Milliseconds(L"GRAPHEDT_LIFETIME_MS", dwDefaultLifetime);
@@ -53,7 +59,7 @@ CBehaviour CBehaviour::FromEnvironment() {
 
 bool CBehaviour::Misbehaves() const {
     return bNeverIdle || bHidden || dwShowAfterMs != 0 || bNoFrame || bIgnoreQuit || bLongItems || bEmptyList ||
-           dwSlowListMs != 0 || bDuplicateItems;
+           dwSlowListMs != 0 || bDuplicateItems || dwExitDelayMs != 0;
 }
 
 }  // namespace ge

@@ -20,6 +20,14 @@ struct CBehaviour {
     DWORD dwSlowListMs = 0;        // GRAPHEDT_SLOW_LIST_MS=n: the list is filled n ms after the dialog opens
     bool bDuplicateItems = false;  // GRAPHEDT_DUPLICATE_ITEMS=1: every graph is listed twice
     DWORD dwLifetimeMs = INFINITE; // GRAPHEDT_LIFETIME_MS=n: the process ends by itself after n ms
+    DWORD dwExitDelayMs = 0;       // GRAPHEDT_EXIT_DELAY_MS=n: after its message loop, n ms pass before it lets go
+    // What it does with the graph it shows. By default it keeps the graph, and every filter and
+    // pin it read, until its message loop has ended, and redraws from the live graph.
+    bool bReleaseAtOnce = false;   // GRAPHEDT_RELEASE_AT_ONCE=1: reads the graph once and lets go at once
+    DWORD dwRefreshMs = 1000;      // GRAPHEDT_REFRESH_MS=n: re-reads the graph every n ms (0: never)
+    DWORD dwPollMs = 0;            // GRAPHEDT_POLL_MS=n: asks the graph's state and position every n ms
+    DWORD dwStopAfterMs = 0;       // GRAPHEDT_STOP_AFTER_MS=n: stops the graph n ms after connecting
+    DWORD dwCrashAfterMs = 0;      // GRAPHEDT_CRASH_AFTER_MS=n: ends n ms after connecting without letting go
     std::wstring stateFile;        // GRAPHEDT_STATE_FILE=path: what the stand-in did, one line per event
 
     static CBehaviour FromEnvironment();

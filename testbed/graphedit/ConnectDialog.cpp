@@ -1,5 +1,6 @@
 #include "ConnectDialog.h"
 
+#include <commctrl.h>
 #include <wchar.h>
 
 #include "GraphEditResources.h"
@@ -15,6 +16,22 @@ std::wstring Hex(HRESULT hr) {
     _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
     return sz;
 }
+
+// A message parameter exactly as received: at least eight digits, all 64 bits when set.
+std::wstring Param(ULONG_PTR value) {
+    wchar_t sz[24];
+    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
+    return sz;
+}
+
+// Each count asked of the list (LB_GETCOUNT, one per pass of the viewer bridge's search) is
+// stamped, so tests can count the passes that reached the list.
+LRESULT CALLBACK CountingListProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (uMsg == LB_GETCOUNT) AppendStamp(L"getcount");
+    return ::DefSubclassProc(hWnd, uMsg, wParam, lParam);
+}
+
+const UINT_PTR kCountingSubclass = 1;
 
 }  // namespace
 
@@ -47,7 +64,7 @@ INT_PTR CALLBACK CConnectDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam,
     return pThis ? pThis->HandleMessage(uMsg, wParam, lParam) : FALSE;
 }
 
-INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
+INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -58,8 +75,7 @@ INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
         FillList();
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || (LOWORD(wParam) == IDC_GRAPHS && HIWORD(wParam) == LBN_DBLCLK)) OnOK();
-        else if (LOWORD(wParam) == IDCANCEL) OnCancel();
+        OnCommand(wParam, lParam);
         return TRUE;
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
@@ -69,9 +85,23 @@ INT_PTR CConnectDialog::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+// The commands the dialog acts on are recorded exactly as received; the list box's other
+// notifications (focus, selection) are not.
+void CConnectDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const bool bOK = LOWORD(wParam) == IDOK || (LOWORD(wParam) == IDC_GRAPHS && HIWORD(wParam) == LBN_DBLCLK);
+    const bool bCancel = LOWORD(wParam) == IDCANCEL;
+    if (!bOK && !bCancel) return;
+    if (bOK) AppendStamp(L"ok");
+    AppendState(L"dialog-command wParam=" + Param(wParam) + L" lParam=" + Param(static_cast<ULONG_PTR>(lParam)));
+    if (bOK) OnOK();
+    else OnCancel();
+}
+
 void CConnectDialog::OnInitDialog() {
     AppendState(L"dialog-open");
+    ::SetWindowSubclass(::GetDlgItem(m_hWnd, IDC_GRAPHS), CountingListProc, kCountingSubclass, 0);
     if (m_behaviour.bEmptyList) {
+        AppendStamp(L"listed");
         AppendState(L"listed count=0");
         return;
     }
@@ -97,6 +127,7 @@ void CConnectDialog::FillList() {
             ++cItems;
         }
     }
+    AppendStamp(L"listed");
     AppendState(L"listed count=" + std::to_wstring(cItems));
 }
 

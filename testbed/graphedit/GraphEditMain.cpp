@@ -2,7 +2,10 @@
 // viewer bridge relies on: a main window with caption, system menu and sizing frame; command
 // 0x8034 opens a dialog (owned by the main window) whose "ListBox" lists the graphs published in
 // the running object table; OK binds to the selected one and draws it; WM_QUIT posted to the
-// primary thread ends the process. Misbehaviours for tests come from the environment (Behaviour.h).
+// primary thread ends the process. Like the real tool it keeps the graph it shows, redrawing
+// from it, and lets go only on its way out, after its message loop has ended: those last
+// releases are calls into the publishing process. Misbehaviours and the other things a real
+// GraphEdit does to a graph come from the environment (Behaviour.h).
 #include <windows.h>
 
 #include "Behaviour.h"
@@ -40,6 +43,7 @@ int RunMessageLoop(const ge::CBehaviour& behaviour, ge::CMainWindow& window) {
     for (;;) {
         if (::GetMessageW(&msg, nullptr, 0, 0) == 0) {
             if (!behaviour.bIgnoreQuit) {
+                ge::AppendStamp(L"quit");
                 ge::AppendState(L"quit");
                 return static_cast<int>(msg.wParam);
             }
@@ -55,8 +59,11 @@ int RunMessageLoop(const ge::CBehaviour& behaviour, ge::CMainWindow& window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int nCmdShow) {
+    const LONGLONG llStart = ge::StampNow();
     const ge::CBehaviour behaviour = ge::CBehaviour::FromEnvironment();
     ge::SetStateFile(behaviour.stateFile);
+    ge::AppendStampFrequency();
+    ge::AppendStamp(L"start", llStart);
     StartWatchdog(behaviour.dwLifetimeMs);
     if (behaviour.bNeverIdle) {
         ge::AppendState(L"never-idle");
@@ -69,8 +76,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int nCmdShow) {
     {
         ge::CMainWindow window(behaviour);
         if (window.Create(hInstance, nCmdShow)) {
+            ge::AppendStamp(L"ready");
             ge::AppendState(L"ready");
             nExit = RunMessageLoop(behaviour, window);
+            // A slow exit: the process neither pumps nor lets go for a while.
+            if (behaviour.dwExitDelayMs != 0) ::Sleep(behaviour.dwExitDelayMs);
+            window.ReleaseGraph();
         }
     }
     ::CoUninitialize();

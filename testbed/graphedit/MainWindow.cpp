@@ -13,10 +13,28 @@ namespace {
 const wchar_t kClassName[] = L"LathmereTestbedGraphEdit";
 const wchar_t kTitle[] = L"GraphEdit (test bed)";
 const UINT_PTR kShowTimer = 1;
+const UINT_PTR kRefreshTimer = 2;
+const UINT_PTR kPollTimer = 3;
+const UINT_PTR kStopTimer = 4;
+const UINT_PTR kCrashTimer = 5;
+const UINT kCrashExitCode = 4;
 
 std::wstring Hex8(DWORD dw) {
     wchar_t sz[16];
     _snwprintf(sz, 16, L"%08x", static_cast<unsigned>(dw));
+    return sz;
+}
+
+std::wstring Hex(HRESULT hr) {
+    wchar_t sz[16];
+    _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
+    return sz;
+}
+
+// A message parameter exactly as received: at least eight digits, all 64 bits when set.
+std::wstring Param(ULONG_PTR value) {
+    wchar_t sz[24];
+    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
     return sz;
 }
 
@@ -82,7 +100,7 @@ LRESULT CALLBACK CMainWindow::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
 LRESULT CMainWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     switch (uMsg) {
     case WM_COMMAND:
-        OnCommand(LOWORD(wParam));  // menu, accelerator (high word 1) and posted commands alike
+        OnCommand(wParam, lParam);  // menu, accelerator (high word 1) and posted commands alike
         return 0;
     case WM_TIMER:
         OnTimer(wParam);
@@ -102,7 +120,10 @@ LRESULT CMainWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
 }
 
-void CMainWindow::OnCommand(UINT uId) {
+void CMainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const UINT uId = LOWORD(wParam);
+    if (uId == IDM_CONNECT_REMOTE) AppendStamp(L"command");
+    AppendState(L"command wParam=" + Param(wParam) + L" lParam=" + Param(static_cast<ULONG_PTR>(lParam)));
     if (uId == IDM_CONNECT_REMOTE) {
         if (!m_dialog.Open(m_hInstance, m_hWnd)) AppendState(L"dialog-failed");
     } else if (uId == IDM_EXIT) {
@@ -111,34 +132,93 @@ void CMainWindow::OnCommand(UINT uId) {
 }
 
 void CMainWindow::OnTimer(UINT_PTR uId) {
-    if (uId != kShowTimer) return;
-    ::KillTimer(m_hWnd, kShowTimer);
-    ::ShowWindow(m_hWnd, m_nCmdShow);
-    AppendState(L"shown");
+    switch (uId) {
+    case kShowTimer:
+        ::KillTimer(m_hWnd, kShowTimer);
+        ::ShowWindow(m_hWnd, m_nCmdShow);
+        AppendState(L"shown");
+        break;
+    case kRefreshTimer:
+        Refresh();
+        break;
+    case kPollTimer:
+        ++m_cPolls;
+        AppendState(L"poll " + m_live.Poll());
+        break;
+    case kStopTimer:
+        ::KillTimer(m_hWnd, kStopTimer);
+        AppendState(L"stop hr=" + Hex(m_live.Stop()));
+        break;
+    case kCrashTimer:
+        // As if ended from the task manager: nothing is let go, nothing more is written.
+        AppendState(L"crash");
+        ::TerminateProcess(::GetCurrentProcess(), kCrashExitCode);
+        break;
+    }
 }
 
 void CMainWindow::OnPaint() {
     PAINTSTRUCT ps;
     HDC hDC = ::BeginPaint(m_hWnd, &ps);
-    PaintGraph(hDC, m_heading, m_model);
+    PaintGraph(hDC, m_heading, m_live.Model());
     ::EndPaint(m_hWnd, &ps);
 }
 
-// Reads the chosen graph through the running object table. Each call below goes to the
-// publishing process and waits for its thread to serve it; this thread keeps dispatching
-// messages meanwhile (COM's modal loop of a single-threaded apartment).
-void CMainWindow::ConnectTo(const CPublishedGraph& graph) {
-    m_model.filters.clear();
-    const std::wstring who = L"pid " + Hex8(graph.dwProcessId) + L" (" + graph.exeName + L")";
-    fw::ComPtr<IFilterGraph> spGraph;
-    HRESULT hr = BindToPublishedGraph(graph.spMoniker, &spGraph);
-    if (FAILED(hr)) return ShowFailure(L"Could not bind to the graph of " + who, hr);
-    CGraphModel model;
-    hr = ReadGraph(spGraph, model);
-    spGraph.Release();  // nothing of the other process's graph is kept
-    if (FAILED(hr)) return ShowFailure(L"Could not read the graph of " + who, hr);
+// Redraws from the live graph. A graph that can no longer be read (its process ended, say)
+// stays drawn as last read, and is not asked again.
+void CMainWindow::Refresh() {
+    const HRESULT hr = m_live.Read();
+    if (FAILED(hr)) {
+        ::KillTimer(m_hWnd, kRefreshTimer);
+        AppendState(L"refresh-failed hr=" + Hex(hr));
+        return;
+    }
+    ++m_cRefreshes;
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
 
-    m_model = model;
+void CMainWindow::StartShowTimers() {
+    const std::pair<UINT_PTR, DWORD> timers[] = {{kRefreshTimer, m_behaviour.dwRefreshMs},
+                                                 {kPollTimer, m_behaviour.dwPollMs},
+                                                 {kStopTimer, m_behaviour.dwStopAfterMs},
+                                                 {kCrashTimer, m_behaviour.dwCrashAfterMs}};
+    for (const auto& timer : timers)
+        if (timer.second != 0) ::SetTimer(m_hWnd, timer.first, timer.second, nullptr);
+}
+
+void CMainWindow::StopShowTimers() {
+    for (UINT_PTR uId : {kRefreshTimer, kPollTimer, kStopTimer, kCrashTimer}) ::KillTimer(m_hWnd, uId);
+}
+
+void CMainWindow::ReleaseGraph() {
+    if (m_hWnd) StopShowTimers();
+    if (!m_live.IsHeld()) return;
+    const size_t cFilters = m_live.Model().filters.size();
+    const size_t cPins = m_live.Model().PinCount();
+    m_live.Release();
+    AppendStamp(L"released");
+    AppendState(L"released filters=" + std::to_wstring(cFilters) + L" pins=" + std::to_wstring(cPins) +
+                L" refreshes=" + std::to_wstring(m_cRefreshes) + L" polls=" + std::to_wstring(m_cPolls));
+}
+
+// Reads the chosen graph through the running object table and keeps it, as GraphEdit does,
+// until the process lets go on its way out (or at once, with the switch). A graph shown
+// before is let go first. Each call below goes to the publishing process and waits for its
+// thread to serve it; this thread runs COM's modal loop meanwhile, which dispatches paint and
+// sent messages but no timer ticks or commands.
+void CMainWindow::ConnectTo(const CPublishedGraph& graph) {
+    ReleaseGraph();
+    m_cRefreshes = m_cPolls = 0;
+    const std::wstring who = L"pid " + Hex8(graph.dwProcessId) + L" (" + graph.exeName + L")";
+    AppendStamp(L"bind");
+    HRESULT hr = m_live.Bind(graph.spMoniker);
+    if (FAILED(hr)) return ShowFailure(L"Could not bind to the graph of " + who, hr);
+    AppendState(L"bound pid=" + Hex8(graph.dwProcessId) + L" graph=" + Hex8(graph.dwGraph));
+    hr = m_live.Read();
+    if (FAILED(hr)) return ShowFailure(L"Could not read the graph of " + who, hr);
+    AppendStamp(L"read");
+
+    const CGraphModel& model = m_live.Model();
     m_heading = L"Graph of " + who + L": " + std::to_wstring(model.filters.size()) + L" filter(s), " +
                 std::to_wstring(model.ConnectionCount()) + L" connection(s)";
     ::SetWindowTextW(m_hWnd, (std::wstring(kTitle) + L" - " + who).c_str());
@@ -147,14 +227,15 @@ void CMainWindow::ConnectTo(const CPublishedGraph& graph) {
                 L" filters=" + std::to_wstring(model.filters.size()) + L" connections=" +
                 std::to_wstring(model.ConnectionCount()) + L" names=" + JoinNames(model));
     AppendConnections(model);
+    if (m_behaviour.bReleaseAtOnce) ReleaseGraph();
+    else StartShowTimers();
 }
 
 void CMainWindow::ShowFailure(const std::wstring& what, HRESULT hr) {
-    wchar_t szCode[16];
-    _snwprintf(szCode, 16, L"0x%08X", static_cast<unsigned>(hr));
-    m_heading = what + L": error " + szCode;
+    ReleaseGraph();
+    m_heading = what + L": error " + Hex(hr);
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
-    AppendState(std::wstring(L"connect-failed hr=") + szCode + L" " + what);
+    AppendState(L"connect-failed hr=" + Hex(hr) + L" " + what);
 }
 
 }  // namespace ge

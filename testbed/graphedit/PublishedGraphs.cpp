@@ -6,6 +6,7 @@ namespace ge {
 namespace {
 
 const size_t kMaxItemChars = 63;  // GraphEdit's list items fit a buffer of 64 with the terminator
+const wchar_t kEllipsis[] = L"...";
 const wchar_t kLongPrefix[] = L"Filter graph published in the running object table by process ";
 
 bool ReadHex8(const wchar_t* psz, DWORD& dwValue) {
@@ -45,14 +46,16 @@ bool ParseGraphEntryName(const wchar_t* pszDisplayName, DWORD& dwGraph, DWORD& d
 }
 
 std::wstring FormatGraphItem(const CPublishedGraph& graph, bool bLongPrefix) {
-    wchar_t szItem[MAX_PATH + 64];
-    _snwprintf(szItem, ARRAYSIZE(szItem), L"pid %08x (%ls) IFilterGraph = %08x", static_cast<unsigned>(graph.dwProcessId),
-               graph.exeName.c_str(), static_cast<unsigned>(graph.dwGraph));
-    szItem[ARRAYSIZE(szItem) - 1] = 0;
-    if (bLongPrefix) return kLongPrefix + std::wstring(szItem);
-    std::wstring item(szItem);
-    if (item.size() > kMaxItemChars) item.resize(kMaxItemChars);
-    return item;
+    wchar_t szHead[32], szTail[40];
+    _snwprintf(szHead, ARRAYSIZE(szHead), L"pid %08x (", static_cast<unsigned>(graph.dwProcessId));
+    _snwprintf(szTail, ARRAYSIZE(szTail), L") IFilterGraph = %08x", static_cast<unsigned>(graph.dwGraph));
+    szHead[ARRAYSIZE(szHead) - 1] = szTail[ARRAYSIZE(szTail) - 1] = 0;
+    std::wstring exeName = graph.exeName;
+    if (bLongPrefix) return kLongPrefix + (szHead + exeName + szTail);
+    // The graph number must end the item: a long executable name is shortened, never the number.
+    const size_t cchRoom = kMaxItemChars - wcslen(szHead) - wcslen(szTail);
+    if (exeName.size() > cchRoom) exeName = exeName.substr(0, cchRoom - wcslen(kEllipsis)) + kEllipsis;
+    return szHead + exeName + szTail;
 }
 
 HRESULT ListPublishedGraphs(std::vector<CPublishedGraph>& graphs) {

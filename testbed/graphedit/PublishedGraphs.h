@@ -23,8 +23,9 @@ struct CPublishedGraph {
 // Reads "!FilterGraph <8 hex> pid <8 hex>" exactly; false for any other name.
 bool ParseGraphEntryName(const wchar_t* pszDisplayName, DWORD& dwGraph, DWORD& dwProcessId);
 
-// The list item text: "pid <8 hex> (<exe>) IFilterGraph = <8 hex>", cut to 63 characters.
-// With a long prefix (a test switch) the text is left longer on purpose.
+// The list item text: "pid <8 hex> (<exe>) IFilterGraph = <8 hex>", at most 63 characters: an
+// executable name longer than the 24 that fit is cut and ends in "...", so the graph number
+// always ends the item. With a long prefix (a test switch) the text is left longer on purpose.
 std::wstring FormatGraphItem(const CPublishedGraph& graph, bool bLongPrefix);
 
 // Every published graph, in the running object table's order.

@@ -56,7 +56,8 @@ HRESULT ReadFilter(IBaseFilter* pFilter, CFilterModel& filter) {
         CPinModel pin;
         hr = ReadPin(spPin, pin);
         if (FAILED(hr)) return hr;
-        filter.pins.push_back(pin);
+        pin.spPin = std::move(spPin);
+        filter.pins.push_back(std::move(pin));
     }
     return S_OK;
 }
@@ -69,6 +70,19 @@ size_t CGraphModel::ConnectionCount() const {
         for (const CPinModel& pin : filter.pins)
             if (pin.eDirection == PINDIR_OUTPUT && !pin.peerFilter.empty()) ++c;
     return c;
+}
+
+size_t CGraphModel::PinCount() const {
+    size_t c = 0;
+    for (const CFilterModel& filter : filters) c += filter.pins.size();
+    return c;
+}
+
+void CGraphModel::ReleaseInterfaces() {
+    for (CFilterModel& filter : filters) {
+        for (CPinModel& pin : filter.pins) pin.spPin.Release();
+        filter.spFilter.Release();
+    }
 }
 
 HRESULT ReadGraph(IFilterGraph* pGraph, CGraphModel& model) {
@@ -85,7 +99,8 @@ HRESULT ReadGraph(IFilterGraph* pGraph, CGraphModel& model) {
         CFilterModel filter;
         hr = ReadFilter(spFilter, filter);
         if (FAILED(hr)) return hr;
-        model.filters.push_back(filter);
+        filter.spFilter = std::move(spFilter);
+        model.filters.push_back(std::move(filter));
     }
     return S_OK;
 }

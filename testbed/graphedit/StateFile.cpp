@@ -32,4 +32,22 @@ void AppendState(const std::wstring& line) {
     ::CloseHandle(hFile);
 }
 
+LONGLONG StampNow() {
+    LARGE_INTEGER li = {};
+    ::QueryPerformanceCounter(&li);
+    return li.QuadPart;
+}
+
+void AppendStampFrequency() {
+    LARGE_INTEGER li = {};
+    ::QueryPerformanceFrequency(&li);
+    AppendState(L"stamp-frequency " + std::to_wstring(li.QuadPart));
+}
+
+void AppendStamp(const wchar_t* pszStage) { AppendStamp(pszStage, StampNow()); }
+
+void AppendStamp(const wchar_t* pszStage, LONGLONG llCounter) {
+    AppendState(std::wstring(L"stamp ") + pszStage + L" " + std::to_wstring(llCounter));
+}
+
 }  // namespace ge
