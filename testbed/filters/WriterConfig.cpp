@@ -12,6 +12,7 @@ const char* const s_rgszMethods[wmCount] = {
 
 const char kNullText[] = "(null)";
 const char kResultPrefix[] = "hr.";
+const char kClassIdKey[] = "hr.GetClassID";
 
 bool ParseBool(const std::string& value, BOOL* pb) {
     long long n = 0;
@@ -101,6 +102,7 @@ HRESULT WriterConfig::Set(const std::string& key, const std::string& value) {
     else if (key == "inputs") bOk = ParseInt(value, &cInputs, 1, kMaxWriterInputs);
     else if (key == "journal") bOk = (journal = Utf8ToWide(value), true);
     else if (key == "statejournal") bOk = (stateJournal = Utf8ToWide(value), true);
+    else if (key == kClassIdKey) bOk = ParseHresult(value, &hrGetClassID);
     else if (int iMethod = MethodOfKey(key); iMethod >= 0) bOk = ParseHresult(value, &rghrResult[iMethod]);
     return bOk ? S_OK : E_INVALIDARG;
 }
@@ -126,6 +128,7 @@ std::string WriterConfig::Get(const std::string& key) const {
     if (key == "inputs") return std::to_string(cInputs);
     if (key == "journal") return WideToUtf8(journal.c_str());
     if (key == "statejournal") return WideToUtf8(stateJournal.c_str());
+    if (key == kClassIdKey) return FormatHresult(hrGetClassID);
     if (int iMethod = MethodOfKey(key); iMethod >= 0) return FormatHresult(rghrResult[iMethod]);
     return std::string();
 }
@@ -136,6 +139,7 @@ std::vector<std::string> WriterConfig::Keys() {
                                      "written", "hidecontrol", "hideversion", "inputs", "journal",
                                      "statejournal"};
     for (const char* pszMethod : s_rgszMethods) keys.push_back(std::string(kResultPrefix) + pszMethod);
+    keys.push_back(kClassIdKey);
     return keys;
 }
 

@@ -43,6 +43,7 @@ struct WriterConfig {
     bool bFailedGetterWrites = true;
     HRESULT hrRefuseWhileActive = S_OK;
     HRESULT hrPause = S_OK;                 // IBaseFilter::Pause's result
+    HRESULT hrGetClassID = S_OK;            // IPersist::GetClassID's result
     std::vector<LONGLONG> rgllWritten;      // counts GetWritten reports in turn; empty: the sink's
     bool bHideControl = false;
     bool bHideVersion = false;

@@ -25,12 +25,6 @@
 //   date=<text>           GetDateTime (2024-05-17 10:30:00)
 //   type=<n>              GetType: 0 debug, other release (1)
 //   os=<n>                GetOS: 0 32-bit, other 64-bit (1)
-//   hr.<Method>=<hr>      result of that IWriterControl / IWriterVersion method (S_OK), for the
-//                         18 methods GetWritten, SetInterleaving, ..., GetLongDur, GetType, GetOS,
-//                         GetName, GetNumber, GetDateTime. A setter stores its value when the
-//                         result is a success code (S_FALSE included) and not when it is a
-//                         failure; a getter writes its out-argument on success, and on failure
-//                         only if failout=write.
 //   failout=write|keep    whether a getter whose result is a failure still writes the current
 //                         value (write) or leaves the caller's variable untouched (keep) (write)
 //   busy=<hr>             when not S_OK: every setter called while the filter is paused or
@@ -52,6 +46,16 @@
 //   statejournal=<path>   append one line per Stop, Pause and Run call (IMediaFilter) to this
 //                         file (none); kept apart from the journal so that readers of the call
 //                         journal see only IWriterControl / IWriterVersion lines
+//   hr.<Method>=<hr>      result of that IWriterControl / IWriterVersion method (S_OK), for the
+//                         18 methods GetWritten, SetInterleaving, ..., GetLongDur, GetType, GetOS,
+//                         GetName, GetNumber, GetDateTime. A setter stores its value when the
+//                         result is a success code (S_FALSE included) and not when it is a
+//                         failure; a getter writes its out-argument on success, and on failure
+//                         only if failout=write.
+//   hr.GetClassID=<hr>    result of IPersist::GetClassID, through IBaseFilter and IPersistStream
+//                         alike (S_OK). A success code (0x00040242, say) still writes the CLSID;
+//                         a failure writes nothing, whatever failout says. Not journalled. A
+//                         graph's Save (graph persistence) asks it too and fails with a failure
 //
 // Journal line (UTF-8, LF, appended and closed at once so other processes see it):
 //   <Method> <argument> -> 0x<hr>
@@ -122,6 +126,20 @@ HRESULT CWriterFilter::QueryFilterInterface(REFIID riid, void** ppv) {
 int CWriterFilter::PinCount() { return m_cPins; }
 
 CBasePin* CWriterFilter::GetPin(int i) { return m_pins[i].get(); }
+
+// ---- IPersist (both IBaseFilter's and IPersistStream's)
+
+STDMETHODIMP CWriterFilter::GetClassID(CLSID* pClassID) {
+    if (!pClassID) return E_POINTER;
+    HRESULT hr;
+    {
+        CAutoLock lock(m_csConfig);
+        hr = m_config.hrGetClassID;
+    }
+    if (FAILED(hr)) return hr;
+    CBaseFilter::GetClassID(pClassID);
+    return hr;
+}
 
 // ---- IPersistStream
 

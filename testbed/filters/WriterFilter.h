@@ -29,7 +29,8 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return CBaseFilter::QueryInterface(riid, ppv); }
     STDMETHODIMP_(ULONG) AddRef() override { return CBaseFilter::AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return CBaseFilter::Release(); }
-    STDMETHODIMP GetClassID(CLSID* pClassID) override { return CBaseFilter::GetClassID(pClassID); }
+    // IPersist, for IBaseFilter and IPersistStream alike: the configured result.
+    STDMETHODIMP GetClassID(CLSID* pClassID) override;
     // IMediaFilter: the base's state machine, with the configured Pause result and the state journal.
     STDMETHODIMP Stop() override;
     STDMETHODIMP Pause() override;

@@ -62,7 +62,8 @@ TEST_F(ConfigPersistTest, WriterSavesWhatItLoadedInCanonicalForm) {
         "inputs=2\n"
         "journal=C:\\logs\\j.txt\n"
         "hr.SetInterleaving=0x00000001\n"
-        "hr.GetDateTime=0x80004005\n";
+        "hr.GetDateTime=0x80004005\n"
+        "hr.GetClassID=0x00040242\n";
     ASSERT_HR(S_OK, LoadConfig(m_spWriter, text));
     EXPECT_EQ(text, SaveConfig(m_spWriter));
 }

@@ -88,6 +88,33 @@ TEST_F(WriterInterfacesTest, ClassIdIsTheWritersThroughBothPersistInterfaces) {
     EXPECT_EQ(CLSID_WriterFilter, clsid);
 }
 
+// hr.GetClassID: a success code comes with the class id, a failure with nothing written; both
+// persist interfaces answer alike, and a null pointer is refused before the configured result.
+TEST_F(WriterInterfacesTest, ClassIdQueryAnswersTheConfiguredResult) {
+    const struct {
+        const char* pszValue;
+        HRESULT hrExpected;
+        CLSID clsidWritten;
+    } rgCases[] = {
+        {"0x00040242", static_cast<HRESULT>(0x00040242), CLSID_WriterFilter},
+        {"S_FALSE", S_FALSE, CLSID_WriterFilter},
+        {"E_FAIL", E_FAIL, GUID_NULL},
+    };
+    fw::ComQIPtr<IPersistStream> spPersist(m_spWriter.Get());
+    ASSERT_TRUE(spPersist);
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(c.pszValue);
+        ASSERT_HR(S_OK, LoadConfig(m_spWriter, std::string("hr.GetClassID=") + c.pszValue + "\n"));
+        CLSID clsid = GUID_NULL;
+        EXPECT_HR(c.hrExpected, m_spWriter->GetClassID(&clsid));
+        EXPECT_EQ(c.clsidWritten, clsid);
+        clsid = GUID_NULL;
+        EXPECT_HR(c.hrExpected, spPersist->GetClassID(&clsid));
+        EXPECT_EQ(c.clsidWritten, clsid);
+        EXPECT_HR(E_POINTER, m_spWriter->GetClassID(nullptr));
+    }
+}
+
 TEST_F(WriterInterfacesTest, WithholdsControlInterfaceWhenConfigured) {
     ASSERT_HR(S_OK, LoadConfig(m_spWriter, "hidecontrol=1\n"));
     CHECK_INTERFACE(m_spWriter, IID_IWriterControl, false);

@@ -287,30 +287,44 @@ TEST_F(BuildGraphTest, GraphManagerWithoutPersistStreamGivesENoInterface) {
     EXPECT_FALSE(HoldsWriter(graph));
 }
 
-// A creation that succeeds with a code other than S_OK leaves nothing behind: the holder that
-// came with it is released. Wine 8's CoCreateInstance answers S_OK whatever success code the
-// class factory gives (it asks the object for the interface itself), so there the build just
-// succeeds; the code reaches BuildGraph where the platform passes it on.
-TEST_F(BuildGraphTest, CreationWithASuccessCodeOtherThanSOkLeavesTheObjectEmpty) {
-    test::ScopedGraphSwitch createHr(L"GRFPERSIST_CREATE_HR", L"0x00040242");
-    fw::ComPtr<IGraphBuilder> spProbe;
-    const HRESULT hrCreate = spProbe.CoCreateInstance(CLSID_FilterGraph);
-    spProbe.Release();
-    CGraph graph;
-    HRESULT hr = graph.BuildGraph(File(L"created.grf", kWriterOnly).c_str());
-    if (hrCreate == S_OK) {  // Wine
-        EXPECT_HR(S_OK, hr);
-        EXPECT_TRUE(HoldsWriter(graph));
-        EXPECT_TRUE(m_asserts.All().empty());
-        return;
-    }
-    EXPECT_HR(static_cast<HRESULT>(0x00040242), hr);
-    EXPECT_TRUE(graph.IsEmpty());
-    EXPECT_EQ(0, test::LiveObjects(L"grfpersist.dll"));
+// A writer whose class query does not answer S_OK ends the search with that status, a success
+// code (0x00040242, with the class id written) as much as a failure: the loaded graph stays held,
+// the writer slot stays empty, and the writer operations answer as without a writer.
+TEST_F(BuildGraphTest, ClassQueryThatDoesNotAnswerSOkEndsTheSearchWithItsStatus) {
+    const struct {
+        const char* pszValue;
+        HRESULT hrExpected;
+    } rgCases[] = {
+        {"0x00040242", static_cast<HRESULT>(0x00040242)},
+        {"E_FAIL", E_FAIL},
+    };
+    for (const auto& c : rgCases) {
+        SCOPED_TRACE(c.pszValue);
+        std::wstring path = File(L"classid.grf", std::string("filter 0001 \"Lathmere writer\" writer\n"
+                                                             "data written=1234567\n"
+                                                             "data hr.GetClassID=") +
+                                                     c.pszValue + "\nclock 0000\n");
+        CGraph graph;
+        BuildWriterGraph(graph);
+        m_asserts.Clear();
+        EXPECT_HR(c.hrExpected, graph.BuildGraph(path.c_str()));
 #ifdef _DEBUG
-    EXPECT_EQ(std::vector<std::wstring>{Expected(L"CGraph::BuildGraph(): m_spGraph.CoCreateInstance() FAILED")},
-              m_asserts.Expressions(L"Graph"));
+        EXPECT_EQ(std::vector<std::wstring>{Expected(L"CGraph::FindWriter(): spFilter->GetClassID() FAILED")},
+                  m_asserts.Expressions(L"Graph"));
 #endif
+        EXPECT_FALSE(graph.IsEmpty());
+        EXPECT_EQ(1, test::LiveObjects(kFilters));  // the loaded writer, held by the graph only
+        BOOL b = 7;
+        EXPECT_HR(E_FAIL, graph.GetSharedAccess(&b));
+        EXPECT_EQ(7, b);
+        DWORD dw = 9;
+        EXPECT_HR(E_FAIL, graph.GetInterleaving(&dw));
+        EXPECT_EQ(9u, dw);
+        EXPECT_HR(E_FAIL, graph.SetNonDrop(TRUE));
+        EXPECT_EQ(0, graph.GetWritten());
+        graph.Clear();
+        EXPECT_EQ(0, test::LiveObjects(kFilters));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // "Build graph": the message for each outcome and what the dialog shows afterwards.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "GraphFiles.h"
 #include "UiTest.h"
 
@@ -87,6 +89,58 @@ TEST_F(UiBuildGraphTest, GraphWithoutWriterLeavesControlsCaptionAndOptionsOfAnEa
     EXPECT_EQ(9, EnabledSwitchedControls());
     EXPECT_EQ(kIdentityCaption, m_app.Caption());
     ExpectOptions(true, L"750");
+}
+
+// ---- Warning: the build passes on a success code other than S_OK
+
+// A writer whose class query answers 0x00040242 (the class id still written): the build stops
+// looking for the writer and passes the code on, which the dialog shows like a failure.
+const char kClassQueryWarning[] = "hr.GetClassID=0x00040242";
+
+TEST_F(UiBuildGraphTest, WarningFromTheBuildShowsSomeProblemsFoundWithTheCode) {
+    const HRESULT hr = 0x00040242;
+    Build(WriterGraph(L"warning.grf", {kClassQueryWarning}));
+    const BoxContent box = TakeBox();
+    EXPECT_EQ(ErrorBox(L"Some problems found", hr), box);  // with the platform's explanation, if any
+    EXPECT_EQ(0u, box.text.find(L"Some problems found"));
+    EXPECT_EQ(L"\nError 0x40242", box.text.substr(box.text.size() - std::min<size_t>(14, box.text.size())));
+    EXPECT_TRUE(box.bIcon);
+}
+
+// After the box the build goes on as on success, but with no writer held: whatever the writer's
+// own values, every getter fails and the controls show the presets; the caption and the read-out
+// of an earlier build give way to "Lathmere Test" and "0.000 MBytes"; the controls that a
+// refused build disabled are enabled again.
+TEST_F(UiBuildGraphTest, WarningGoesOnAsOnSuccessWithoutAWriter) {
+    std::vector<std::string> config = kAllSet;
+    config.insert(config.end(), kIdentity.begin(), kIdentity.end());
+    config.push_back("written=1234567");
+    ASSERT_NO_FATAL_FAILURE(Build(WriterGraph(L"first.grf", config)));
+    ASSERT_TRUE(NoBoxAfterSync());
+    ASSERT_EQ(kIdentityCaption, m_app.Caption());
+    ASSERT_EQ(L"1.234 MBytes", m_app.Text(kWritten));
+    Build(L"");
+    ASSERT_EQ(ErrorBox(L".grf file not selected", E_INVALIDARG), TakeBox());
+    ASSERT_EQ(0, EnabledSwitchedControls());
+
+    config = {"sharedaccess=1", "mdatmode=1", "longdur=1", "interleaving=700", "nondrop=1", "savebreaksonly=1",
+              "written=7654321", kClassQueryWarning};
+    config.insert(config.end(), kIdentity.begin(), kIdentity.end());
+    Build(WriterGraph(L"warning.grf", config));
+    EXPECT_EQ(ErrorBox(L"Some problems found", 0x00040242), TakeBox());
+    ASSERT_TRUE(NoBoxAfterSync());
+    EXPECT_EQ(9, EnabledSwitchedControls());
+    EXPECT_TRUE(m_app.IsEnabled(kLongDur));
+    ExpectOptions(false, L"200");
+    EXPECT_EQ(L"Lathmere Test", m_app.Caption());
+    EXPECT_EQ(L"0.000 MBytes", m_app.Text(kWritten));
+
+    // Timer 1 runs: each tick's refresh finds no writer and computes "0.000 MBytes" again, which
+    // the read-out already shows, so a tick changes nothing visible. Put another text in the
+    // read-out: only a tick (nothing else refreshes it while no command runs) writes it back.
+    m_app.SetText(kWritten, L"tick?");
+    ASSERT_EQ(L"tick?", m_app.Text(kWritten));
+    EXPECT_TRUE(WaitUntil([this] { return m_app.Text(kWritten) == L"0.000 MBytes"; })) << "timer 1 does not run";
 }
 
 // ---- Success
