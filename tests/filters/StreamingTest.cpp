@@ -228,8 +228,9 @@ TEST_F(StreamingTest, RepeatedRunAndStopNeitherDeadlocksNorLeaks) {
     ReleaseAll();
 }
 
-// The harness releases a running graph without stopping it: the graph manager stops it on its
-// last release, the streaming thread ends and the sink file is closed with all its bytes.
+// A running graph released without Stop (a viewer's last reference, say): the graph manager
+// stops it on its last release, the streaming thread ends and the sink file is closed with all
+// its bytes.
 TEST_F(StreamingTest, ReleasingARunningGraphEndsStreamingAndLeaksNothing) {
     BuildGraph("");
     fw::ComQIPtr<IMediaControl> spControl(m_spGraph.Get());

@@ -91,19 +91,20 @@ TEST_F(GraphTeardownTest, DestructorReleasesWhatIsStillHeld) {
     EXPECT_EQ(0, test::LiveObjects(kFilters));
 }
 
-// Clear does not stop the graph: the writer stops only once the graph manager's last reference
-// has gone, when the graph manager ends the run on its way out (Wine pauses, then stops).
-TEST_F(GraphTeardownTest, ClearOfARunningGraphReleasesItWithoutStop) {
+// Clear stops a running graph before it lets go: a viewer that ended without letting go keeps
+// the graph manager alive, and it must not run on, its writer appending to an unfinished file.
+// Wine's Stop of a running graph pauses, then stops; the release comes after both.
+TEST_F(GraphTeardownTest, ClearOfARunningGraphStopsItBeforeTheRelease) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
     ASSERT_HR(S_OK, graph.Run());
     graph.Clear();
     EXPECT_EQ(std::string(kCreated) +
                   "Pause stopped -> 0x00000000\n"
-                  "Run paused -> 0x00000000\n" +
-                  kReleased +
+                  "Run paused -> 0x00000000\n"
                   "Pause running -> 0x00000000\n"
-                  "Stop paused -> 0x00000000\n",
+                  "Stop paused -> 0x00000000\n" +
+                  kReleased,
               Journal());
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
     EXPECT_EQ(0, test::LiveObjects(kFilters));
