@@ -85,11 +85,39 @@ CPersistentGraph::CPersistentGraph(const TestSwitches& switches)
 }
 
 CPersistentGraph::~CPersistentGraph() {
-    if (m_pInner) m_pInner->Release();
+    if (m_pInner) {
+        StopFiltersLeftActive();
+        m_pInner->Release();
+    }
     ::InterlockedDecrement(&g_cLiveObjects);
 }
 
 LONG CPersistentGraph::LiveObjects() { return g_cLiveObjects; }
+
+// A run that one filter refuses (its Pause fails) leaves Wine's graph manager recording the
+// graph as stopped while the filters that paused before or after the refusal stay paused,
+// their streaming threads started. Its Stop then asks no filter to stop, and its teardown,
+// which removes each filter after disconnecting its pins, retries forever on a pin that
+// refuses to disconnect while its filter is active (VFW_E_NOT_STOPPED, as every filter's pin
+// does). Such a graph must still be let go, so the filters it left active are stopped here,
+// before the teardown. A graph that records itself as paused or running is left to the
+// teardown, which stops it through its own Stop.
+void CPersistentGraph::StopFiltersLeftActive() {
+    fw::ComPtr<IMediaControl> spControl;
+    OAFilterState state = State_Running;
+    if (FAILED(m_pInner->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&spControl))) ||
+        FAILED(spControl->GetState(0, &state)) || state != State_Stopped)
+        return;
+    fw::ComPtr<IFilterGraph> spGraph;
+    fw::ComPtr<IEnumFilters> spEnum;
+    if (FAILED(GetFilterGraph(&spGraph)) || FAILED(spGraph->EnumFilters(&spEnum))) return;
+    for (;;) {
+        fw::ComPtr<IBaseFilter> spFilter;
+        if (spEnum->Next(1, &spFilter, nullptr) != S_OK) return;
+        FILTER_STATE filterState = State_Stopped;
+        if (FAILED(spFilter->GetState(0, &filterState)) || filterState != State_Stopped) spFilter->Stop();
+    }
+}
 
 HRESULT CPersistentGraph::Create(const TestSwitches& switches, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;

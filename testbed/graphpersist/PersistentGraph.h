@@ -44,6 +44,7 @@ private:
     bool IsWithheld(REFIID riid) const;
 
     HRESULT CreateInner();
+    void StopFiltersLeftActive();
     // The inner graph manager's IFilterGraph for one operation. Its reference is one on
     // this object (the inner delegates AddRef), so an ordinary Release balances it.
     HRESULT GetFilterGraph(IFilterGraph** ppGraph);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "Graph.h"
 #include "GraphFiles.h"
 #include "GraphSwitches.h"
@@ -121,6 +123,61 @@ TEST_F(GraphPlaybackTest, ClearOfARunningGraphReleasesItAndItsThreads) {
     EXPECT_TRUE(m_graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kFilters));
     // The source's streaming thread is gone once the graph is released.
+    int cThreads = ThreadsOfThisProcess();
+    for (int i = 0; i < 50 && cThreads > cThreadsBefore; ++i) {
+        ::Sleep(20);
+        cThreads = ThreadsOfThisProcess();
+    }
+    EXPECT_LE(cThreads, cThreadsBefore);
+}
+
+// Ends this test process with a failure when it is still alive dwMs after construction, unless
+// disarmed by destruction first: a hang (a deadlock or a livelock in a release) then fails the
+// test instead of stalling the whole run. Nothing else can interrupt a thread that never returns.
+class HangWatchdog {
+public:
+    explicit HangWatchdog(DWORD dwMs) : m_dwMs(dwMs) {
+        m_hDone = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_hThread = ::CreateThread(nullptr, 0, &ThreadProc, this, 0, nullptr);
+    }
+    ~HangWatchdog() {
+        ::SetEvent(m_hDone);
+        ::WaitForSingleObject(m_hThread, INFINITE);
+        ::CloseHandle(m_hThread);
+        ::CloseHandle(m_hDone);
+    }
+
+private:
+    static DWORD WINAPI ThreadProc(void* pParam) {
+        auto* pThis = static_cast<HangWatchdog*>(pParam);
+        if (::WaitForSingleObject(pThis->m_hDone, pThis->m_dwMs) == WAIT_TIMEOUT) {
+            fprintf(stderr, "HangWatchdog: still waiting after %lu ms, ending the test process\n", pThis->m_dwMs);
+            fflush(stderr);
+            ::TerminateProcess(::GetCurrentProcess(), 3);
+        }
+        return 0;
+    }
+    DWORD m_dwMs;
+    HANDLE m_hDone;
+    HANDLE m_hThread;
+};
+
+// The writer cannot create its sink (another opener holds it without sharing), so Run fails in
+// the writer's Pause while the source has already paused and started its streaming thread.
+// Stopping and letting the graph go must still end every filter's thread and return.
+TEST_F(GraphPlaybackTest, ClearAfterARunRefusedForTheSinkReturnsAndReleasesEverything) {
+    HANDLE hHeld = ::CreateFileW(m_sink.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    const int cThreadsBefore = ThreadsOfThisProcess();
+    {
+        HangWatchdog watchdog(15000);
+        EXPECT_HR(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), m_graph.Run());
+        EXPECT_HR(S_OK, m_graph.Stop());
+        m_graph.Clear();
+    }
+    ::CloseHandle(hHeld);
+    EXPECT_TRUE(m_graph.IsEmpty());
+    EXPECT_EQ(0, test::LiveObjects(kFilters));
     int cThreads = ThreadsOfThisProcess();
     for (int i = 0; i < 50 && cThreads > cThreadsBefore; ++i) {
         ::Sleep(20);
