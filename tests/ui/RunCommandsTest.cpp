@@ -173,6 +173,20 @@ TEST_F(UiPlayTest, WriterRefusingToPauseShowsCantRunCaptureGraph) {
     EXPECT_TRUE(NoBoxAfterSync());
 }
 
+// The writer cannot create its sink, held by another opener without sharing: "Play" fails in
+// the writer's Pause after the source has paused and started its streaming thread. Closing the
+// program afterwards must still let the graph go and end cleanly (the fixture closes it).
+TEST_F(UiPlayTest, SinkHeldOpenShowsCantRunCaptureGraphAndTheProgramStillCloses) {
+    ASSERT_NO_FATAL_FAILURE(Build(SourceAndWriterGraph(L"stream.grf", {})));
+    ASSERT_TRUE(NoBoxAfterSync());
+    HANDLE hHeld = ::CreateFileW(SinkPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    m_app.Click(kPlay);
+    EXPECT_EQ(ErrorBox(L"Can't run capture graph", HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)), TakeBox());
+    EXPECT_TRUE(NoBoxAfterSync());
+    ::CloseHandle(hHeld);
+}
+
 // A writer that refuses option changes while it runs: "Play" pressed again reports each
 // refusal and shows the writer's value read back (all set, 750), and the graph keeps running.
 TEST_F(UiPlayTest, PlayAgainWhileRunningReportsEachRefusalAndTheGraphRunsOn) {
