@@ -1,7 +1,9 @@
 // soak.exe <cycles>: one LathmereTest.exe driven through that many rounds of build, play,
 // pause, play, stop, show graph and rebuild, with what the program holds read from outside its
-// process after every round. Fails when a round broke, or when a resource grew between the
-// baseline round (after the warm-up) and the last one by more than its tolerance.
+// process after every round. Fails when a round broke, when a resource grew between the
+// baseline round (after the warm-up) and the last one by more than its tolerance, when private
+// bytes grew on average by more than half a kilobyte a round after the first tenth of the run,
+// or when a GraphEdit is still running once the program has ended.
 //
 // The filters and graph managers inside the program cannot be counted from outside (the test
 // bed's live-object counters answer only inside the process that loaded the DLLs). What stands
@@ -11,6 +13,7 @@
 // one shown may still run.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +27,7 @@
 #include "ProcessMeter.h"
 #include "SoakCycle.h"
 #include "TestSupport.h"
+#include "WindowProbe.h"
 
 namespace {
 
@@ -36,9 +40,16 @@ const long kHandleTolerance = 10;
 const long kGdiTolerance = 5;
 const long kUserTolerance = 5;
 const long kWindowTolerance = 5;
-const long long kPrivateBytesTolerance = 2 * 1024 * 1024;
+// Private bytes: the average growth per round from the end of the first tenth of the run (the
+// heap still settles there) to the last round. Over a short stretch the heap's own ups and
+// downs are larger than that allowance; the stretch is always allowed that much.
+const long long kPrivateBytesPerCycle = 512;
+const long long kPrivateBytesNoise = 256 * 1024;
+const size_t kFloorRounds = 10;
 const long kThreadTolerance = 2;
 const DWORD kMaxGraphEdits = 1;  // at any measurement
+// Once the program has ended, its last GraphEdit is given this long to end too.
+const DWORD kGraphEditEndTimeoutMs = 5000;
 // What one round asks of the platform: two graph managers built, one GraphEdit waited for.
 const int kGraphsPerCycle = 2;
 const int kInputIdleWaitsPerCycle = 1;
@@ -110,6 +121,47 @@ bool CheckGrowth(const char* pszName, long long first, long long base, long long
     return bOk;
 }
 
+// The first round of the stretch over which private bytes are averaged: the first tenth warms up.
+size_t PrivateBytesStart(const std::vector<Row>& rows) {
+    const size_t n = std::max<size_t>(kBaselineCycle, rows.size() / 10);
+    return std::min(n, rows.size()) - 1;
+}
+
+// Private bytes at a round, as the lowest of the rounds up to it (at most kFloorRounds): a round
+// that happens to catch a short-lived thread's stack or a heap block about to go is not
+// growth, and a leak raises the lowest value too.
+long long PrivateFloor(const std::vector<Row>& rows, size_t iRow) {
+    long long cb = static_cast<long long>(rows[iRow].sample.cbPrivate);
+    for (size_t i = iRow; i + kFloorRounds > iRow && i > 0; --i)
+        cb = std::min(cb, static_cast<long long>(rows[i - 1].sample.cbPrivate));
+    return cb;
+}
+
+bool CheckPrivateBytes(const std::vector<Row>& rows) {
+    const size_t iFrom = PrivateBytesStart(rows);
+    const Row& from = rows[iFrom];
+    const Row& last = rows.back();
+    const long long cCycles = last.nCycle - from.nCycle;
+    const long long cbFrom = PrivateFloor(rows, iFrom), cbLast = PrivateFloor(rows, rows.size() - 1);
+    const long long growth = cbLast - cbFrom;
+    const long long tolerance = std::max(kPrivateBytesPerCycle * cCycles, kPrivateBytesNoise);
+    const bool bOk = growth <= tolerance;
+    std::printf("  %-16s cycle %d %lld KB, cycle %d %lld KB (each the lowest of %d rounds): growth %+lld KB, "
+                "%+.2f KB a cycle  tolerance +%.2f KB a cycle%s  %s\n",
+                "private bytes", from.nCycle, cbFrom / 1024, last.nCycle, cbLast / 1024, static_cast<int>(kFloorRounds),
+                growth / 1024, cCycles > 0 ? growth / 1024.0 / cCycles : 0.0, kPrivateBytesPerCycle / 1024.0,
+                tolerance > kPrivateBytesPerCycle * cCycles ? " (a short run: +256 KB in all)" : "",
+                bOk ? "ok" : "GREW");
+    return bOk;
+}
+
+// Waits for every graphedt.exe to end; false (with the number left) when some still run.
+bool NoGraphEditLeft(DWORD* pcLeft) {
+    ui::WaitUntil([pcLeft] { return soak::CountGraphEditProcesses(pcLeft) && *pcLeft == 0; },
+                  kGraphEditEndTimeoutMs);
+    return soak::CountGraphEditProcesses(pcLeft) && *pcLeft == 0;
+}
+
 // The handles the platform itself loses over that many rounds, rounded up.
 long long PlatformHandleAllowance(const soak::PlatformLeaks& leaks, int cCycles) {
     const double perCycle = kGraphsPerCycle * leaks.perGraph + kInputIdleWaitsPerCycle * leaks.perInputIdle;
@@ -136,8 +188,7 @@ bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
     }
     bOk = CheckGrowth("windows", first.sample.cWindows, base.sample.cWindows, last.sample.cWindows,
                       kWindowTolerance, "") && bOk;
-    bOk = CheckGrowth("private bytes", first.sample.cbPrivate, base.sample.cbPrivate, last.sample.cbPrivate,
-                      kPrivateBytesTolerance, "bytes") && bOk;
+    bOk = CheckPrivateBytes(rows) && bOk;
     bOk = CheckGrowth("threads", first.sample.cThreads, base.sample.cThreads, last.sample.cThreads,
                       kThreadTolerance, "") && bOk;
     DWORD cMaxGraphEdits = 0;
@@ -185,9 +236,10 @@ int main(int argc, char** argv) {
     std::printf("soak: %d cycles of build, play, pause, play, stop, show graph, rebuild; graph %s\n", cCycles,
                 test::Narrow(files.graph).c_str());
     std::printf("Tolerances (baseline cycle %d to last): handles +%ld, GDI +%ld, USER +%ld, windows +%ld, "
-                "private bytes +%lld KB, threads +%ld, graphedt.exe at most %lu\n",
-                kBaselineCycle, kHandleTolerance, kGdiTolerance, kUserTolerance, kWindowTolerance,
-                kPrivateBytesTolerance / 1024, kThreadTolerance, kMaxGraphEdits);
+                "threads +%ld, graphedt.exe at most %lu (none once the program ended); private bytes +%.1f KB a "
+                "cycle on average from cycle %zu to the last\n",
+                kBaselineCycle, kHandleTolerance, kGdiTolerance, kUserTolerance, kWindowTolerance, kThreadTolerance,
+                kMaxGraphEdits, kPrivateBytesPerCycle / 1024.0, std::max<size_t>(kBaselineCycle, cCycles / 10));
     std::printf("The platform's own handle loss, measured here first: %.1f per graph manager, %.1f per "
                 "WaitForInputIdle on GraphEdit\n", leaks.perGraph, leaks.perInputIdle);
     PrintSources(soak::Measure(hProcess, app.ProcessId()));
@@ -224,6 +276,11 @@ int main(int argc, char** argv) {
         std::printf("  closing the program: %s, exit code %lu\n", bEnded ? "ended" : "DID NOT END", dwExitCode);
         bOk = bOk && bEnded && dwExitCode == 0;
     }
+    DWORD cLeft = 0;
+    const bool bNoneLeft = NoGraphEditLeft(&cLeft);
+    std::printf("  graphedt.exe left %lu s after the program: %lu  %s\n", kGraphEditEndTimeoutMs / 1000, cLeft,
+                bNoneLeft ? "ok" : "LEFT RUNNING");
+    bOk = bOk && bNoneLeft;
     ::CloseHandle(hProcess);
     std::printf("soak: %s\n", bOk ? "PASSED" : "FAILED");
     if (bOk) {
