@@ -139,8 +139,16 @@ void CGraph::Clear() {
         if (spMediaEventEx) spMediaEventEx->SetNotifyWindow(0, 0, 0);
     }
     m_GraphEdit.Close();
-    // The writer is one of the graph's filters: its reference goes first. A running graph
-    // is not stopped; the graph manager ends the run when its last reference goes.
+    // The graph is stopped before it is let go. Our reference need not be the last: a viewer
+    // that ended without letting go (crashed, or ended from the task manager) leaves its
+    // references with COM, and the graph would run on in this process, its writer appending
+    // to a file that is never finished and that the next run of the same graph cannot open.
+    if (m_spGraph) {
+        // Unlike Stop, nothing is asserted or reported: a graph without IMediaControl goes as it is.
+        fw::ComQIPtr<IMediaControl> spMediaControl(m_spGraph);
+        if (spMediaControl) spMediaControl->Stop();
+    }
+    // The writer is one of the graph's filters: its reference goes first.
     m_spWriter.Release();
     m_spGraph.Release();
 }

@@ -130,6 +130,11 @@ HRESULT CGraphEdit::LoadGraphEdit(const wchar_t* pszProppage) {
     if (!bStarted) return HresultFromLastError(dwError);
 
     FW_ASSERT(rgPI.hProcess != 0 && rgPI.hThread != 0);
+    // This wait alone stays deaf to COM: the GraphEdit just started has not connected to
+    // anything yet, the one before it has been let go by Close, and the platform offers no
+    // handle for "ready for input" to wait on together with COM's messages. A GraphEdit left
+    // untracked earlier may find its calls held meanwhile, for at most this wait; nothing waits
+    // on this thread in return, so nothing deadlocks.
     const DWORD dwWait = ::WaitForInputIdle(rgPI.hProcess, kInputIdleWaitMs);
     if (dwWait == 0) {
         m_rgPI = rgPI;
@@ -161,7 +166,7 @@ bool CGraphEdit::WaitWhileHidden() {
         if (static_cast<DWORD>(::GetWindowLongW(m_hWndGraphEdit, GWL_STYLE)) & WS_VISIBLE) return true;
         FW_TRACE(10, L"CGraphEdit::WaitWhileHidden(): wait time rest is %i ms\n",
                  static_cast<int>(dwDeadline - ::GetTickCount()));
-        ::Sleep(kPollMs);
+        SleepAnsweringCom(kPollMs);
     }
     FW_TRACE(2, L"###Err### CGraphEdit::WaitWhileHidden(): Wait time is ending\n");
     return false;
@@ -194,6 +199,10 @@ void CGraphEdit::ConnectToGraph(IGraphBuilder* pGraph) {
     if (!::IsWindow(m_hWndGraphEdit)) return;
     m_hWndListBox = nullptr;
     // GraphEdit opens its dialog in its own time: a few short passes are the only allowance.
+    // The list box messages go out with a bounded SendMessageTimeoutW and nothing else is
+    // served meanwhile; they cannot deadlock with a GraphEdit that is calling into this
+    // apartment at that moment, since a thread waiting for a COM call still serves messages
+    // sent to it. The sleeps between passes answer COM (SleepAnsweringCom).
     for (int nPasses = kSearchPasses; --nPasses > 0;) {
         ::EnumWindows(EnumDialogWindow, reinterpret_cast<LPARAM>(this));
         if (::IsWindow(m_hWndListBox)) {
@@ -204,7 +213,7 @@ void CGraphEdit::ConnectToGraph(IGraphBuilder* pGraph) {
                 return;
             }
         }
-        ::Sleep(kPollMs);
+        SleepAnsweringCom(kPollMs);
     }
 }
 
@@ -298,14 +307,40 @@ void CGraphEdit::Close() {
 
 void CGraphEdit::UnloadGraphEdit() {
     if (m_rgPI.hThread) {
-        // GraphEdit ends its message loop on WM_QUIT; one that ignores it runs on, untracked.
+        // GraphEdit ends its message loop on WM_QUIT and then lets go of the graph it shows:
+        // calls into this apartment, answered while we wait. One that ignores WM_QUIT runs on,
+        // untracked.
         ::PostThreadMessageW(m_rgPI.dwThreadId, WM_QUIT, 0, 0);
-        ::WaitForSingleObject(m_rgPI.hThread, kQuitWaitMs);
+        WaitAnsweringCom(m_rgPI.hThread, kQuitWaitMs);
         ::CloseHandle(m_rgPI.hThread);
     }
     if (m_rgPI.hProcess) ::CloseHandle(m_rgPI.hProcess);
     ZeroMemory(&m_rgPI, sizeof(m_rgPI));
 }
+
+// ---- Waits that answer COM ----------------------------------------------------------------
+//
+// A single-threaded apartment never blocks deaf. GraphEdit calls into this apartment while the
+// dialog's thread waits for it: it reads the graph it is told to show, asks its state, and
+// releases it on its way out. A wait that served none of this would hold GraphEdit's exit
+// until the wait's end, and a second GraphEdit would meanwhile get S_FALSE for the graph from
+// the running object table. In a single-threaded apartment CoWaitForMultipleHandles (flags 0)
+// dispatches only COM's own messages to this apartment (the incoming calls), messages that
+// other threads send (as any waiting SendMessage does) and WM_PAINT. Input, posted commands
+// and timer ticks stay queued for the dialog's own loop: handling a click inside the wait
+// would re-enter CGraph while it is half torn down. A served call runs inside the wait, so a
+// wait may end that call's length after its bound; the bound itself is unchanged.
+
+DWORD CGraphEdit::WaitAnsweringCom(HANDLE hObject, DWORD dwMs) {
+    DWORD dwIndex = 0;
+    const HRESULT hr = ::CoWaitForMultipleHandles(0, dwMs, 1, &hObject, &dwIndex);
+    if (hr == S_OK) return WAIT_OBJECT_0;
+    return hr == RPC_S_CALLPENDING ? WAIT_TIMEOUT : WAIT_FAILED;
+}
+
+// This process's own handle is never signalled while one of its threads waits on it, so the
+// wait lasts its full time.
+void CGraphEdit::SleepAnsweringCom(DWORD dwMs) { WaitAnsweringCom(::GetCurrentProcess(), dwMs); }
 
 void CGraphEdit::FormatCookieName(const void* pGraph, DWORD dwProcessId, wchar_t (&szCookieName)[64]) {
     // Only the low 32 bits of the pointer appear: GraphEdit's list shows the same field.

@@ -64,6 +64,11 @@ protected:
     static BOOL CALLBACK EnumListBox(HWND hWnd, LPARAM lParam);
     // Sends a list box message, bounded so a hung GraphEdit cannot block the dialog; LB_ERR on time-out.
     LRESULT SendToListBox(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // Waits for hObject at most dwMs (WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED), and sleeps,
+    // answering the calls other processes make into this apartment meanwhile and nothing else
+    // that is queued: no input, no posted command, no timer tick.
+    static DWORD WaitAnsweringCom(HANDLE hObject, DWORD dwMs);
+    static void SleepAnsweringCom(DWORD dwMs);
 
     DWORD m_dwCookie;
     PROCESS_INFORMATION m_rgPI;

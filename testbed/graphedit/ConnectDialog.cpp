@@ -1,5 +1,6 @@
 #include "ConnectDialog.h"
 
+#include <commctrl.h>
 #include <wchar.h>
 
 #include "GraphEditResources.h"
@@ -22,6 +23,15 @@ std::wstring Param(ULONG_PTR value) {
     _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
     return sz;
 }
+
+// Each count asked of the list (LB_GETCOUNT, one per pass of the viewer bridge's search) is
+// stamped, so tests can count the passes that reached the list.
+LRESULT CALLBACK CountingListProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (uMsg == LB_GETCOUNT) AppendStamp(L"getcount");
+    return ::DefSubclassProc(hWnd, uMsg, wParam, lParam);
+}
+
+const UINT_PTR kCountingSubclass = 1;
 
 }  // namespace
 
@@ -89,6 +99,7 @@ void CConnectDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 void CConnectDialog::OnInitDialog() {
     AppendState(L"dialog-open");
+    ::SetWindowSubclass(::GetDlgItem(m_hWnd, IDC_GRAPHS), CountingListProc, kCountingSubclass, 0);
     if (m_behaviour.bEmptyList) {
         AppendStamp(L"listed");
         AppendState(L"listed count=0");

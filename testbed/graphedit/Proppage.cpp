@@ -1,7 +1,10 @@
 // proppage.dll: the test bed's stand-in for DirectShow's property page server. The viewer
 // bridge only reads its registration: that it is registered under its class identifier, and the
 // folder it lives in (where graphedt.exe is looked for when GraphEdit's own location fails).
-// Registering it also records GraphEdit's location, the stand-in graphedt.exe beside it.
+// DllRegisterServer also records GraphEdit's location (the "Path" value), the stand-in
+// graphedt.exe beside it. A real machine has no such value: GraphEdit sits beside proppage.dll
+// and is found there. DllInstall(TRUE, L"no-path") (regsvr32 /n /i:no-path proppage.dll)
+// registers that way: the class only, and any "Path" value removed.
 // It serves no objects: the class factory request is refused.
 #include <windows.h>
 
@@ -56,28 +59,43 @@ STDAPI DllCanUnloadNow() { return S_OK; }
 
 extern "C" LONG WINAPI TestbedLiveObjects() { return 0; }
 
-STDAPI DllRegisterServer() {
+namespace {
+
+HRESULT RemoveGraphEditPath() {
+    HKEY hKey = nullptr;
+    const LONG lError = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGraphEditKey, 0, KEY_SET_VALUE, &hKey);
+    if (lError != ERROR_SUCCESS) return Removed(lError);
+    const HRESULT hr = Removed(::RegDeleteValueW(hKey, L"Path"));
+    ::RegCloseKey(hKey);
+    return hr;
+}
+
+HRESULT RegisterServer(bool bGraphEditPath) {
     const std::wstring path = ModulePath();
     if (path.empty()) return E_FAIL;
     const std::wstring server = std::wstring(kClassKey) + L"\\InprocServer32";
     HRESULT hr = SetString(HKEY_CLASSES_ROOT, kClassKey, nullptr, L"Property page server (test bed)");
     if (SUCCEEDED(hr)) hr = SetString(HKEY_CLASSES_ROOT, server.c_str(), nullptr, path);
     if (SUCCEEDED(hr)) hr = SetString(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", L"Both");
+    if (FAILED(hr)) return hr;
+    if (!bGraphEditPath) return RemoveGraphEditPath();
     const std::wstring graphEdit = path.substr(0, path.find_last_of(L"\\/") + 1) + kGraphEditExe;
-    if (SUCCEEDED(hr)) hr = SetString(HKEY_LOCAL_MACHINE, kGraphEditKey, L"Path", graphEdit);
-    return hr;
+    return SetString(HKEY_LOCAL_MACHINE, kGraphEditKey, L"Path", graphEdit);
 }
 
+}  // namespace
+
+STDAPI DllRegisterServer() { return RegisterServer(true); }
+
 STDAPI DllUnregisterServer() {
-    HRESULT hr = Removed(::RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey));
-    HKEY hKey = nullptr;
-    const LONG lError = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kGraphEditKey, 0, KEY_SET_VALUE, &hKey);
-    if (lError == ERROR_SUCCESS) {
-        const HRESULT hrPath = Removed(::RegDeleteValueW(hKey, L"Path"));
-        ::RegCloseKey(hKey);
-        if (SUCCEEDED(hr)) hr = hrPath;
-    } else if (SUCCEEDED(hr)) {
-        hr = Removed(lError);
-    }
-    return hr;
+    const HRESULT hr = Removed(::RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey));
+    const HRESULT hrPath = RemoveGraphEditPath();
+    return FAILED(hr) ? hr : hrPath;
+}
+
+STDAPI DllInstall(BOOL bInstall, PCWSTR pszCmdLine) {
+    const bool bNoPath = pszCmdLine && lstrcmpiW(pszCmdLine, L"no-path") == 0;
+    if (pszCmdLine && pszCmdLine[0] && !bNoPath) return E_INVALIDARG;
+    if (!bInstall) return DllUnregisterServer();
+    return RegisterServer(!bNoPath);
 }

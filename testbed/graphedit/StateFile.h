@@ -6,9 +6,9 @@
 // <counter>", the raw QueryPerformanceCounter value (system-wide, so comparable with another
 // process's), and once, first of all, "stamp-frequency <counts per second>". Stages: start
 // (wWinMain entered), ready (its message loop about to start), command (0x8034 received),
-// listed (the connection dialog's list filled), ok (the dialog confirmed), bind (binding to
-// the chosen graph starts), read (the graph read), quit (its message loop ended), released
-// (the graph let go).
+// listed (the connection dialog's list filled), getcount (the list's item count asked), ok
+// (the dialog confirmed), bind (binding to the chosen graph starts), read (the graph read),
+// quit (its message loop ended), released (the graph let go).
 #pragma once
 
 #include <windows.h>

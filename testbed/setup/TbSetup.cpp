@@ -2,7 +2,8 @@
 // step is idempotent and quick:
 //  - registers the test bed's COM servers found beside this program (a server that is not
 //    built yet is skipped with a warning); proppage.dll's registration also records where
-//    the GraphEdit stand-in is;
+//    the GraphEdit stand-in is, unless --no-graphedit-path is given: then, as on a real
+//    machine, there is no "Path" value and GraphEdit is found beside proppage.dll;
 //  - writes the default graph (the Tavrel source into the Lathmere writer).
 // Exit code 0 when every step that could run succeeded, 1 otherwise.
 #include <windows.h>
@@ -29,18 +30,26 @@ bool FileExists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-HRESULT CallRegisterServer(const std::wstring& path) {
+// DllRegisterServer, or DllInstall(TRUE, pszInstall) when a command line for it is given.
+HRESULT CallRegisterServer(const std::wstring& path, const wchar_t* pszInstall) {
     HMODULE hModule = ::LoadLibraryW(path.c_str());
     if (!hModule) return HRESULT_FROM_WIN32(::GetLastError());
-    using RegisterFn = HRESULT(WINAPI*)();
-    auto pfnRegister = reinterpret_cast<RegisterFn>(
-        reinterpret_cast<void*>(::GetProcAddress(hModule, "DllRegisterServer")));
-    HRESULT hr = pfnRegister ? pfnRegister() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    HRESULT hr = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    if (pszInstall) {
+        using InstallFn = HRESULT(WINAPI*)(BOOL, PCWSTR);
+        auto pfnInstall = reinterpret_cast<InstallFn>(reinterpret_cast<void*>(::GetProcAddress(hModule, "DllInstall")));
+        if (pfnInstall) hr = pfnInstall(TRUE, pszInstall);
+    } else {
+        using RegisterFn = HRESULT(WINAPI*)();
+        auto pfnRegister =
+            reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(::GetProcAddress(hModule, "DllRegisterServer")));
+        if (pfnRegister) hr = pfnRegister();
+    }
     ::FreeLibrary(hModule);
     return hr;
 }
 
-bool RegisterServers(const std::wstring& folder) {
+bool RegisterServers(const std::wstring& folder, bool bGraphEditPath) {
     bool bOk = true;
     for (const wchar_t* pszServer : kServers) {
         std::wstring path = folder + pszServer;
@@ -48,7 +57,8 @@ bool RegisterServers(const std::wstring& folder) {
             wprintf(L"tbsetup: warning: %ls not built, not registered\n", pszServer);
             continue;
         }
-        HRESULT hr = CallRegisterServer(path);
+        const bool bProppage = lstrcmpiW(pszServer, L"proppage.dll") == 0;
+        HRESULT hr = CallRegisterServer(path, bProppage && !bGraphEditPath ? L"no-path" : nullptr);
         wprintf(L"tbsetup: %ls %ls (0x%08lX)\n", SUCCEEDED(hr) ? L"registered" : L"FAILED to register",
                 path.c_str(), static_cast<unsigned long>(hr));
         bOk = bOk && SUCCEEDED(hr);
@@ -65,7 +75,16 @@ bool WriteGraph() {
 
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+    bool bGraphEditPath = true;
+    for (int i = 1; i < argc; ++i) {
+        if (lstrcmpW(argv[i], L"--no-graphedit-path") == 0) {
+            bGraphEditPath = false;
+        } else {
+            wprintf(L"usage: tbsetup [--no-graphedit-path]\n");
+            return 1;
+        }
+    }
     // Some servers register through COM (the filter mapper), so COM is up for all of them.
     HRESULT hr = ::CoInitialize(nullptr);
     if (FAILED(hr)) {
@@ -73,7 +92,7 @@ int wmain() {
         return 1;
     }
     std::wstring folder = OwnFolder();
-    bool bOk = RegisterServers(folder);
+    bool bOk = RegisterServers(folder, bGraphEditPath);
     bOk = WriteGraph() && bOk;
     ::CoUninitialize();
     return bOk ? 0 : 1;

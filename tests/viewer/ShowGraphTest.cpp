@@ -91,13 +91,23 @@ TEST_F(ShowGraphTest, GraphEditShowsThisProcessGraphAndQuitsOnClose) {
     EXPECT_EQ(0u, m_state.Find("connected").find(Connected(spGraph))) << m_state.Find("connected") << " / " << Connected(spGraph);
     EXPECT_EQ("connection Tavrel.Out -> Lathmere writer.In", m_state.Find("connection "));
     EXPECT_EQ("confirmed index=0", m_state.Find("confirmed"));
+    // The messages exactly as GraphEdit received them: the command as from an accelerator, and
+    // OK as a button's click.
+    EXPECT_EQ(1u, m_state.Count("command "));
+    EXPECT_EQ("command wParam=0x00018034 lParam=0x00000000", m_state.Find("command "));
+    EXPECT_EQ(1u, m_state.Count("dialog-command "));
+    EXPECT_EQ("dialog-command wParam=0x00000001 lParam=0x00000000", m_state.Find("dialog-command "));
+    EXPECT_GT(test::RefCount(spGraph), cRefBefore);  // GraphEdit holds the graph while it shows it
 
     HANDLE hProcess = Watch(graphEdit);
     const DWORD dwStart = ::GetTickCount();
     graphEdit.Close();
     EXPECT_LT(::GetTickCount() - dwStart, 1000u);
-    EXPECT_EQ(0u, ExitCode(hProcess, 1000));  // its message loop ended on WM_QUIT
+    // It let go on its way out, and ended within Close: its releases were answered meanwhile.
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hProcess, 0));
+    EXPECT_EQ(0u, ExitCode(hProcess, 0));  // its message loop ended on WM_QUIT
     EXPECT_TRUE(m_state.Has("quit"));
+    EXPECT_EQ(0u, m_state.Find("released").find("released filters=2 pins=2 ")) << m_state.Find("released");
     ExpectIdle(graphEdit);
     EXPECT_EQ(cRefBefore, test::RefCount(spGraph));  // neither the table nor GraphEdit holds it now
     EXPECT_TRUE(m_traces.All().empty());
@@ -113,14 +123,19 @@ TEST_F(ShowGraphTest, GraphBuiltFromFileIsShownAndClearEndsGraphEdit) {
     EXPECT_NE(std::string::npos, connected.find("pid=" + Hex8(::GetCurrentProcessId()) + " ")) << connected;
     EXPECT_NE(std::string::npos, connected.find(" filters=2 connections=1 ")) << connected;
     EXPECT_EQ("connection Tavrel.Out -> Lathmere writer.In", m_state.Find("connection "));
+    const std::vector<DWORD> running = viewertest::ChildProcesses(kGraphEditExe);
+    ASSERT_EQ(1u, running.size());
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, running[0]);
 
     graph.Clear();  // the teardown closes the bridge: GraphEdit is asked to quit and waited for
     EXPECT_TRUE(m_state.Has("quit"));
+    EXPECT_TRUE(m_state.Has("released filters=2 "));
+    EXPECT_EQ(0u, ExitCode(hProcess, 0));  // ended within Clear
     EXPECT_TRUE(m_traces.All().empty());
     EXPECT_TRUE(m_asserts.All().empty());
 }
 
-TEST_F(ShowGraphTest, SecondShowGraphReplacesTheFirstGraphEdit) {
+TEST_F(ShowGraphTest, SecondShowGraphConnectsWhileTheFirstGraphEditKeptTheGraph) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(GraphFile().c_str()));
     ASSERT_HR(S_OK, graph.ShowGraph());
@@ -128,17 +143,31 @@ TEST_F(ShowGraphTest, SecondShowGraphReplacesTheFirstGraphEdit) {
     ASSERT_EQ(1u, viewertest::ChildProcesses(kGraphEditExe).size());
     const DWORD dwFirst = viewertest::ChildProcesses(kGraphEditExe)[0];
     HANDLE hFirst = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwFirst);
+    EXPECT_FALSE(m_state.Has("released"));  // the first one keeps the graph while it shows it
 
+    // No pumping here: only the bridge's own waits serve GraphEdit's calls, as in the dialog.
     ASSERT_HR(S_OK, graph.ShowGraph());
-    EXPECT_EQ(0u, ExitCode(hFirst, 1000));  // the first one was asked to quit before the second started
+    // The first one let go and ended within the press, before the second was started.
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hFirst, 0));
+    EXPECT_EQ(0u, ExitCode(hFirst, 0));
     EXPECT_EQ(1u, m_state.Count("quit"));
-    ASSERT_TRUE(viewertest::PumpUntil([&] { return m_state.Count("connected") == 2; }, 5000));
+    EXPECT_EQ(1u, m_state.Count("released filters=2 "));
+    EXPECT_EQ(1u, viewertest::RotEntriesOfProcess(::GetCurrentProcessId()));
+
+    // The second one finds the graph in the running object table and reads its filters.
+    ASSERT_TRUE(viewertest::PumpUntil([&] { return m_state.Count("connected") == 2; }, 5000)) << m_state.Find("connect-failed");
+    EXPECT_FALSE(m_state.Has("connect-failed"));
+    EXPECT_EQ(2u, m_state.Count("connected pid=" + Hex8(::GetCurrentProcessId()) + " "));
+    EXPECT_EQ(2u, m_state.Count("connection Tavrel.Out -> Lathmere writer.In"));
     const std::vector<DWORD> running = viewertest::ChildProcesses(kGraphEditExe);
     ASSERT_EQ(1u, running.size());
     EXPECT_NE(dwFirst, running[0]);
+    EXPECT_EQ(1u, viewertest::RotEntriesOfProcess(::GetCurrentProcessId()));
 
     graph.Clear();
     EXPECT_EQ(2u, m_state.Count("quit"));
+    EXPECT_EQ(2u, m_state.Count("released filters=2 "));
+    EXPECT_EQ(0u, viewertest::RotEntriesOfProcess(::GetCurrentProcessId()));
 }
 
 // ---- What stops the bridge before GraphEdit runs --------------------------------------------
@@ -292,9 +321,19 @@ TEST_F(ShowGraphTest, EmptyListIsSearchedNinePassesAndTheDialogLeftOpen) {
     CEnvironmentGuard emptyList(L"GRAPHEDT_EMPTY_LIST", L"1");
     fw::ComPtr<IGraphBuilder> spGraph = viewertest::MakeTavrelWriterGraph();
     CGraphEdit graphEdit;
+    ASSERT_HR(S_OK, graphEdit.LoadGraphEdit(nullptr));  // started beforehand: only the search is timed
+    ASSERT_TRUE(graphEdit.FindMainWindow());
+    graphEdit.PostConnectCommand();
     const DWORD dwStart = ::GetTickCount();
-    EXPECT_HR(S_OK, graphEdit.ShowGraph(spGraph));
-    EXPECT_GE(::GetTickCount() - dwStart, 90u);  // nine sleeps of 10 ms
+    graphEdit.ConnectToGraph(spGraph);
+    const DWORD dwElapsed = ::GetTickCount() - dwStart;
+    EXPECT_GE(dwElapsed, 90u);  // nine sleeps of 10 ms
+    EXPECT_LT(dwElapsed, 1000u);  // a generous bound: no more than the nine passes
+    // Each pass that found the list asked its count once; the dialog may open only after the
+    // first passes, never after the last, so between one and nine of them reached it.
+    const size_t cCounts = m_state.Count("stamp getcount ");
+    EXPECT_GE(cCounts, 1u);
+    EXPECT_LE(cCounts, 9u);
     ASSERT_TRUE(::IsWindow(graphEdit.ListBoxWindow()));
     EXPECT_TRUE(::IsWindow(::GetParent(graphEdit.ListBoxWindow())));  // the dialog stays for the user
     viewertest::PumpFor(200);

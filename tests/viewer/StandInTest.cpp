@@ -197,4 +197,47 @@ TEST_F(StandInTest, ObjectThatIsNoGraphIsReportedPlainly) {
     EXPECT_FALSE(m_state.Has("connected"));
 }
 
+// The item names the publishing process's executable; a name too long for the 63 characters is
+// shortened, never the graph number that must end the item. The entry here names another
+// process of this test, a copy of the stand-in under a long name.
+TEST_F(StandInTest, LongExecutableNameNeverCutsTheGraphNumber) {
+    const std::wstring longName = L"an-executable-with-a-rather-long-file-name.exe";
+    viewertest::CopyGraphEdit(m_dir + L"\\" + longName);
+    PROCESS_INFORMATION rgPI = {};
+    {
+        viewertest::CEnvironmentGuard ownState(L"GRAPHEDT_STATE_FILE", (m_dir + L"\\long-name-state.txt").c_str());
+        STARTUPINFOW rgSI = {sizeof(rgSI)};
+        ASSERT_TRUE(::CreateProcessW((m_dir + L"\\" + longName).c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &rgSI, &rgPI));
+    }
+    ASSERT_EQ(0u, ::WaitForInputIdle(rgPI.hProcess, 5000));  // its thread takes WM_QUIT from now on
+    fw::ComPtr<IGraphBuilder> spGraph;
+    ASSERT_HR(S_OK, spGraph.CoCreateInstance(CLSID_FilterGraph));
+    wchar_t szName[64];
+    CGraphEdit::FormatCookieName(spGraph.Get(), rgPI.dwProcessId, szName);
+    fw::ComPtr<IRunningObjectTable> spROT;
+    ASSERT_HR(S_OK, ::GetRunningObjectTable(0, &spROT));
+    fw::ComPtr<IMoniker> spMoniker;
+    ASSERT_HR(S_OK, ::CreateItemMoniker(L"!", szName, &spMoniker));
+    DWORD dwCookie = 0;
+    ASSERT_HR(S_OK, spROT->Register(0, spGraph, spMoniker, &dwCookie));
+
+    const std::vector<std::wstring> items = ListedGraphs();
+    spROT->Revoke(dwCookie);
+    ::PostThreadMessageW(rgPI.dwThreadId, WM_QUIT, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(rgPI.hProcess, 2000));
+    ::CloseHandle(rgPI.hThread);
+    ::CloseHandle(rgPI.hProcess);
+
+    wchar_t szPid[16], szTail[32];
+    _snwprintf(szPid, 16, L"pid %08x (", static_cast<unsigned>(rgPI.dwProcessId));
+    _snwprintf(szTail, 32, L") IFilterGraph = %08x", static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(spGraph.Get())));
+    std::wstring item;
+    for (const std::wstring& listed : items)
+        if (listed.compare(0, wcslen(szPid), szPid) == 0) item = listed;
+    ASSERT_FALSE(item.empty());
+    EXPECT_EQ(63u, item.size()) << test::Narrow(item);
+    EXPECT_EQ(std::wstring(szPid) + L"an-executable-with-a-..." + szTail, item);
+}
+
 }  // namespace

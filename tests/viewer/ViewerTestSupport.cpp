@@ -278,4 +278,26 @@ std::string Hex8(ULONG_PTR value) {
     return sz;
 }
 
+size_t RotEntriesOfProcess(DWORD dwProcessId) {
+    fw::ComPtr<IRunningObjectTable> spROT;
+    EXPECT_HR(S_OK, ::GetRunningObjectTable(0, &spROT));
+    fw::ComPtr<IEnumMoniker> spEnum;
+    fw::ComPtr<IBindCtx> spBindCtx;
+    if (!spROT || FAILED(spROT->EnumRunning(&spEnum)) || FAILED(::CreateBindCtx(0, &spBindCtx))) return 0;
+    const std::string hex = Hex8(dwProcessId);
+    const std::wstring suffix = L" pid " + std::wstring(hex.begin(), hex.end());
+    size_t c = 0;
+    for (;;) {
+        fw::ComPtr<IMoniker> spMoniker;
+        ULONG cFetched = 0;
+        if (spEnum->Next(1, &spMoniker, &cFetched) != S_OK || cFetched != 1) break;
+        LPOLESTR pszName = nullptr;
+        if (FAILED(spMoniker->GetDisplayName(spBindCtx, nullptr, &pszName))) continue;
+        const std::wstring name(pszName);
+        ::CoTaskMemFree(pszName);
+        if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) ++c;
+    }
+    return c;
+}
+
 }  // namespace viewertest

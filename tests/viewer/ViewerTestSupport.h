@@ -154,4 +154,7 @@ void CopyGraphEdit(const std::wstring& path);
 // "%08x": how the graph's pointer and the process id appear in GraphEdit's list.
 std::string Hex8(ULONG_PTR value);
 
+// How many running object table entries end in " pid <dwProcessId as %08x>".
+size_t RotEntriesOfProcess(DWORD dwProcessId);
+
 }  // namespace viewertest
