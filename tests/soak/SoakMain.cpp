@@ -1,5 +1,5 @@
-// soak.exe <cycles>: one LathmereTest.exe driven through that many rounds of build, play,
-// pause, play, stop, show graph and rebuild, with what the program holds read from outside its
+// soak.exe <cycles> [no-stream] [no-show-graph]: one LathmereTest.exe driven through that many
+// rounds of build, play, pause, play, stop, show graph and rebuild (less the steps left out), with what the program holds read from outside its
 // process after every round. Fails when a round broke, when a resource grew between the
 // baseline round (after the warm-up) and the last one by more than its tolerance, when private
 // bytes grew on average by more than half a kilobyte a round after the first tenth of the run,
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -50,9 +51,6 @@ const long kThreadTolerance = 2;
 const DWORD kMaxGraphEdits = 1;  // at any measurement
 // Once the program has ended, its last GraphEdit is given this long to end too.
 const DWORD kGraphEditEndTimeoutMs = 5000;
-// What one round asks of the platform: two graph managers built, one GraphEdit waited for.
-const int kGraphsPerCycle = 2;
-const int kInputIdleWaitsPerCycle = 1;
 
 struct Row {
     int nCycle = 0;
@@ -162,18 +160,21 @@ bool NoGraphEditLeft(DWORD* pcLeft) {
     return soak::CountGraphEditProcesses(pcLeft) && *pcLeft == 0;
 }
 
-// The handles the platform itself loses over that many rounds, rounded up.
-long long PlatformHandleAllowance(const soak::PlatformLeaks& leaks, int cCycles) {
-    const double perCycle = kGraphsPerCycle * leaks.perGraph + kInputIdleWaitsPerCycle * leaks.perInputIdle;
+// The handles the platform itself loses over that many rounds, rounded up. A round asks of it
+// one graph manager for the build and, with "Show graph", one GraphEdit waited for and one
+// more graph manager for the rebuild.
+long long PlatformHandleAllowance(const soak::PlatformLeaks& leaks, const soak::CycleSteps& steps, int cCycles) {
+    const int cGraphs = steps.bShowGraph ? 2 : 1, cInputIdleWaits = steps.bShowGraph ? 1 : 0;
+    const double perCycle = cGraphs * leaks.perGraph + cInputIdleWaits * leaks.perInputIdle;
     return static_cast<long long>(perCycle * cCycles + 0.999);
 }
 
-bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
+bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks, const soak::CycleSteps& steps) {
     const Row& first = rows.front();
     const Row& base = rows[rows.size() > static_cast<size_t>(kBaselineCycle) ? kBaselineCycle - 1 : 0];
     const Row& last = rows.back();
     std::printf("\nGrowth from baseline cycle %d to cycle %d:\n", base.nCycle, last.nCycle);
-    const long long cPlatform = PlatformHandleAllowance(leaks, last.nCycle - base.nCycle);
+    const long long cPlatform = PlatformHandleAllowance(leaks, steps, last.nCycle - base.nCycle);
     if (cPlatform > 0)
         std::printf("  (handles: the platform's own loss over these cycles, %lld, is allowed on top)\n", cPlatform);
     bool bOk = CheckGrowth("handles", first.sample.cHandles, base.sample.cHandles, last.sample.cHandles,
@@ -209,8 +210,15 @@ bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
 
 int main(int argc, char** argv) {
     const int cCycles = argc > 1 ? std::atoi(argv[1]) : 0;
-    if (cCycles < 1) {
-        std::fprintf(stderr, "usage: soak <cycles>\n");
+    soak::CycleSteps steps;
+    bool bUsage = cCycles < 1;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "no-stream") == 0) steps.bStream = false;
+        else if (std::strcmp(argv[i], "no-show-graph") == 0) steps.bShowGraph = false;
+        else bUsage = true;
+    }
+    if (bUsage) {
+        std::fprintf(stderr, "usage: soak <cycles> [no-stream] [no-show-graph]\n");
         return 2;
     }
     ::CoInitialize(nullptr);
@@ -233,8 +241,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, app.ProcessId());
-    std::printf("soak: %d cycles of build, play, pause, play, stop, show graph, rebuild; graph %s\n", cCycles,
-                test::Narrow(files.graph).c_str());
+    std::printf("soak: %d cycles of build%s%s; graph %s\n", cCycles, steps.bStream ? ", play, pause, play, stop" : "",
+                steps.bShowGraph ? ", show graph, rebuild" : "", test::Narrow(files.graph).c_str());
     std::printf("Tolerances (baseline cycle %d to last): handles +%ld, GDI +%ld, USER +%ld, windows +%ld, "
                 "threads +%ld, graphedt.exe at most %lu (none once the program ended); private bytes +%.1f KB a "
                 "cycle on average from cycle %zu to the last\n",
@@ -251,7 +259,7 @@ int main(int argc, char** argv) {
         Row row;
         row.nCycle = i;
         const DWORD dwCycleStart = ::GetTickCount();
-        row.outcome = soak::SoakCycle(app, files).Run();
+        row.outcome = soak::SoakCycle(app, files, steps).Run();
         row.dwMs = ::GetTickCount() - dwCycleStart;
         bool bRead = true;
         row.sample = soak::Measure(hProcess, app.ProcessId(), &bRead);
@@ -266,7 +274,7 @@ int main(int argc, char** argv) {
 
     bool bOk = !rows.empty() && static_cast<int>(rows.size()) == cCycles;
     if (!bOk) std::printf("the program ended after %zu of %d cycles\n", rows.size(), cCycles);
-    if (!rows.empty()) bOk = Verdict(rows, leaks) && bOk;
+    if (!rows.empty()) bOk = Verdict(rows, leaks, steps) && bOk;
 
     // Closed as a user closes it: after all those rounds it must still end cleanly.
     DWORD dwExitCode = 0xFFFFFFFF;
