@@ -30,6 +30,10 @@ double Samples::Min() const {
     return m_values.empty() ? 0 : *std::min_element(m_values.begin(), m_values.end());
 }
 
+double Samples::Max() const {
+    return m_values.empty() ? 0 : *std::max_element(m_values.begin(), m_values.end());
+}
+
 std::vector<Samples> RunInterleaved(const std::vector<TimedRun>& runs, int cRounds, int cWarmUp) {
     for (int i = 0; i < cWarmUp; ++i)
         for (const TimedRun& run : runs) run();
@@ -50,28 +54,41 @@ Pair RunSideBySide(const TimedRun& runA, const TimedRun& runB, int cRounds, int 
 
 namespace {
 
-// Microseconds in a readable unit.
-std::string Duration(double us) {
+// The unit that suits a number of microseconds: its name, its size in microseconds and the
+// decimals shown.
+struct Unit {
+    const char* pszName;
+    double us;
+    int cDecimals;
+};
+
+Unit UnitFor(double us) {
+    if (us >= 10000) return {"ms", 1000, 1};
+    if (us >= 100) return {"us", 1, 0};
+    return {"us", 1, 3};
+}
+
+std::string InUnit(double us, const Unit& unit) {
     char sz[32];
-    if (us >= 10000)
-        std::snprintf(sz, sizeof(sz), "%.1f ms", us / 1000);
-    else if (us >= 100)
-        std::snprintf(sz, sizeof(sz), "%.0f us", us);
-    else
-        std::snprintf(sz, sizeof(sz), "%.3f us", us);
+    std::snprintf(sz, sizeof(sz), "%.*f", unit.cDecimals, us / unit.us);
     return sz;
 }
 
 }  // namespace
 
+std::string Spread(const Samples& samples) {
+    const Unit unit = UnitFor(samples.Median());
+    return InUnit(samples.Median(), unit) + " " + unit.pszName + " (" + InUnit(samples.Min(), unit) + "-" +
+           InUnit(samples.Max(), unit) + ")";
+}
+
 void ReportRatio(const char* pszId, const char* pszA, const char* pszB, const Pair& pair, double target) {
     const double ratio = pair.Ratio();
-    std::printf("%s\n  A: %s\n     median %s, min %s, %zu runs\n  B: %s\n     median %s, min %s, %zu runs\n",
-                pszId, pszA, Duration(pair.a.Median()).c_str(), Duration(pair.a.Min()).c_str(), pair.a.Count(),
-                pszB, Duration(pair.b.Median()).c_str(), Duration(pair.b.Min()).c_str(), pair.b.Count());
+    std::printf("%s\n  A: %s\n     median (min-max) %s, %zu runs\n  B: %s\n     median (min-max) %s, %zu runs\n",
+                pszId, pszA, Spread(pair.a).c_str(), pair.a.Count(), pszB, Spread(pair.b).c_str(), pair.b.Count());
     std::printf("  ratio A/B %.2f (target <= %.2f)\n", ratio, target);
-    std::printf("RESULT|%s|%s|%s|%.2f|<= %.2f|%s\n", pszId, Duration(pair.a.Median()).c_str(),
-                Duration(pair.b.Median()).c_str(), ratio, target, ratio <= target ? "met" : "MISSED");
+    std::printf("RESULT|%s|%s|%s|%.2f|<= %.2f|%s\n", pszId, Spread(pair.a).c_str(), Spread(pair.b).c_str(), ratio,
+                target, ratio <= target ? "met" : "MISSED");
     std::fflush(stdout);
 }
 

@@ -25,6 +25,8 @@ public:
     size_t Count() const { return m_values.size(); }
     double Median() const;
     double Min() const;
+    double Max() const;
+    const std::vector<double>& Values() const { return m_values; }
 
 private:
     std::vector<double> m_values;
@@ -54,7 +56,11 @@ double Time(Fn&& fn) {
     return NowUs() - t0;
 }
 
-// "RESULT|<id>|<A>|<B>|<ratio>|<= target|met" for bench.sh, and a readable block before it.
+// "<median> (<min>-<max>)" in one unit, the one that suits the median ("12.3 ms (11.0-15.2)").
+std::string Spread(const Samples& samples);
+
+// "RESULT|<id>|<A>|<B>|<ratio>|<= target|met" for bench.sh, and a readable block before it; A
+// and B as Spread gives them, the ratio of their medians.
 void ReportRatio(const char* pszId, const char* pszA, const char* pszB, const Pair& pair, double target);
 // A figure without a baseline (a count, a growth factor): "RESULT|<id>|<value>|-|-|<target>|<verdict>".
 void ReportFigure(const char* pszId, const std::string& value, const std::string& target, bool bMet);

@@ -100,9 +100,9 @@ int wmain() {
     for (size_t i = 0; i < ARRAYSIZE(kVariants); ++i) {
         char sz[160];
         const double usVariant = samples[2 + i].Median();
-        std::snprintf(sz, sizeof(sz), "%.1f ms (%+.1f ms), baredialog.exe %s", usVariant / 1000,
-                      (usVariant - samples[1].Median()) / 1000, bench::Narrow(kVariants[i].pszDlls).c_str());
-        bench::ReportInfo(kVariants[i].pszId, sz);
+        std::snprintf(sz, sizeof(sz), ", %+.1f ms, baredialog.exe %s", (usVariant - samples[1].Median()) / 1000,
+                      bench::Narrow(kVariants[i].pszDlls).c_str());
+        bench::ReportInfo(kVariants[i].pszId, bench::Spread(samples[2 + i]) + sz);
     }
     return 0;
 }

@@ -118,9 +118,8 @@ void CTickBenchDialog::MeasureUnchanged() {
     bench::ReportRatio("tick.unchanged", "UpdateWritten, text unchanged (per call, batches of 100)",
                        "GetDlgItemTextW of control 212", pair, kTargetRatio);
     char sz[96];
-    std::snprintf(sz, sizeof(sz), "%.3f us of the %.3f us A-B (text comparison)", samples[2].Median(),
-                  pair.a.Median() - pair.b.Median());
-    bench::ReportInfo("tick.lstrcmpW", sz);
+    std::snprintf(sz, sizeof(sz), " of the %.3f us A-B (text comparison)", pair.a.Median() - pair.b.Median());
+    bench::ReportInfo("tick.lstrcmpW", bench::Spread(samples[2]) + sz);
 }
 
 void CTickBenchDialog::MeasureChanged() {

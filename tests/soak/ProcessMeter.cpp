@@ -22,19 +22,6 @@ bool CountThreads(DWORD dwProcessId, DWORD* pcThreads) {
     return true;
 }
 
-bool CountGraphEdits(DWORD* pcProcesses) {
-    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnapshot == INVALID_HANDLE_VALUE) return false;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    DWORD cProcesses = 0;
-    for (BOOL bMore = ::Process32FirstW(hSnapshot, &entry); bMore; bMore = ::Process32NextW(hSnapshot, &entry))
-        if (::lstrcmpiW(entry.szExeFile, L"graphedt.exe") == 0) ++cProcesses;
-    ::CloseHandle(hSnapshot);
-    *pcProcesses = cProcesses;
-    return true;
-}
-
 bool PrivateBytes(HANDLE hProcess, ResourceSample& sample) {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof(counters);
@@ -122,6 +109,19 @@ DWORD CountWindows(DWORD dwProcessId) {
 
 }  // namespace
 
+bool CountGraphEditProcesses(DWORD* pcProcesses) {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD cProcesses = 0;
+    for (BOOL bMore = ::Process32FirstW(hSnapshot, &entry); bMore; bMore = ::Process32NextW(hSnapshot, &entry))
+        if (::lstrcmpiW(entry.szExeFile, L"graphedt.exe") == 0) ++cProcesses;
+    ::CloseHandle(hSnapshot);
+    *pcProcesses = cProcesses;
+    return true;
+}
+
 DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId) {
     ResourceSample sample;
     return Handles(hProcess, dwProcessId, sample) ? sample.cHandles : 0;
@@ -138,7 +138,7 @@ ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete) {
     sample.cWindows = CountWindows(dwProcessId);
     bComplete = PrivateBytes(hProcess, sample) && bComplete;
     bComplete = CountThreads(dwProcessId, &sample.cThreads) && bComplete;
-    bComplete = CountGraphEdits(&sample.cGraphEdits) && bComplete;
+    bComplete = CountGraphEditProcesses(&sample.cGraphEdits) && bComplete;
     if (pbComplete) *pbComplete = bComplete;
     return sample;
 }

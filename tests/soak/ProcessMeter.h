@@ -33,6 +33,9 @@ struct ResourceSample {
 // The open kernel handles of a process, by the same means as Measure; 0 when they cannot be read.
 DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId);
 
+// The graphedt.exe processes running anywhere in the prefix; false when they cannot be listed.
+bool CountGraphEditProcesses(DWORD* pcProcesses);
+
 // hProcess needs PROCESS_QUERY_INFORMATION, PROCESS_VM_READ and PROCESS_DUP_HANDLE. A figure that cannot be read
 // stays 0; pbComplete (when given) says whether every read that should work did.
 ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete = nullptr);

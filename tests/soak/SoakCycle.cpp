@@ -39,24 +39,32 @@ LONGLONG FileSize(const std::wstring& path) {
 CycleOutcome SoakCycle::Run() {
     CycleOutcome outcome;
     if (!Build(outcome, "build")) return outcome;
-    if (!Press(ui::kPlay, outcome, "play")) return outcome;
+    if (m_steps.bStream && !Stream(outcome)) return outcome;
+    if (m_steps.bShowGraph) {
+        ShowGraph(outcome);
+        Build(outcome, "rebuild");
+    }
+    return outcome;
+}
+
+// Play, pause, play and stop, with the sink file checked after the first play and the stop.
+bool SoakCycle::Stream(CycleOutcome& outcome) {
+    if (!Press(ui::kPlay, outcome, "play")) return false;
     // The writer truncates its sink when the graph leaves the stopped state, so any byte in it
     // now came from this round's source.
     if (!WaitForSinkBytes()) {
         outcome.failure = "play: nothing reached the sink file";
-        return outcome;
+        return false;
     }
     if (!Press(ui::kPause, outcome, "pause") || !Press(ui::kPlay, outcome, "play again") ||
         !Press(ui::kStop, outcome, "stop"))
-        return outcome;
+        return false;
     // Nobody may hold the sink once the graph has stopped: the writer closes it on stop.
     if (!WaitForSinkClosed()) {
         outcome.failure = "stop: the sink file is still open";
-        return outcome;
+        return false;
     }
-    ShowGraph(outcome);
-    Build(outcome, "rebuild");
-    return outcome;
+    return true;
 }
 
 bool SoakCycle::Build(CycleOutcome& outcome, const char* pszStep) {

@@ -16,6 +16,13 @@ struct CycleFiles {
     std::wstring stateFile;  // where every GraphEdit started by the program appends its state
 };
 
+// The steps a round takes besides building: leaving one out shows what the growth of a run
+// without it owes to that step.
+struct CycleSteps {
+    bool bStream = true;     // play, pause, play, stop
+    bool bShowGraph = true;  // show graph, rebuild
+};
+
 // What went wrong in one round; empty texts when nothing did.
 struct CycleOutcome {
     std::string failure;      // a step that broke: the round cannot be trusted
@@ -25,11 +32,13 @@ struct CycleOutcome {
 
 class SoakCycle {
 public:
-    SoakCycle(ui::DialogDriver& app, const CycleFiles& files) : m_app(app), m_files(files) {}
+    SoakCycle(ui::DialogDriver& app, const CycleFiles& files, const CycleSteps& steps)
+        : m_app(app), m_files(files), m_steps(steps) {}
     CycleOutcome Run();
 
 private:
     bool Build(CycleOutcome& outcome, const char* pszStep);
+    bool Stream(CycleOutcome& outcome);
     bool Press(int nId, CycleOutcome& outcome, const char* pszStep);
     bool TakeBox(CycleOutcome& outcome, std::string* pText);
     bool WaitForSinkBytes();
@@ -38,6 +47,7 @@ private:
 
     ui::DialogDriver& m_app;
     CycleFiles m_files;
+    CycleSteps m_steps;
 };
 
 }  // namespace soak

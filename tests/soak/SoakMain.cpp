@@ -1,7 +1,9 @@
-// soak.exe <cycles>: one LathmereTest.exe driven through that many rounds of build, play,
-// pause, play, stop, show graph and rebuild, with what the program holds read from outside its
-// process after every round. Fails when a round broke, or when a resource grew between the
-// baseline round (after the warm-up) and the last one by more than its tolerance.
+// soak.exe <cycles> [no-stream] [no-show-graph]: one LathmereTest.exe driven through that many
+// rounds of build, play, pause, play, stop, show graph and rebuild (less the steps left out), with what the program holds read from outside its
+// process after every round. Fails when a round broke, when a resource grew between the
+// baseline round (after the warm-up) and the last one by more than its tolerance, when private
+// bytes grew on average by more than half a kilobyte a round after the first tenth of the run,
+// or when a GraphEdit is still running once the program has ended.
 //
 // The filters and graph managers inside the program cannot be counted from outside (the test
 // bed's live-object counters answer only inside the process that loaded the DLLs). What stands
@@ -11,8 +13,10 @@
 // one shown may still run.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@
 #include "ProcessMeter.h"
 #include "SoakCycle.h"
 #include "TestSupport.h"
+#include "WindowProbe.h"
 
 namespace {
 
@@ -36,12 +41,16 @@ const long kHandleTolerance = 10;
 const long kGdiTolerance = 5;
 const long kUserTolerance = 5;
 const long kWindowTolerance = 5;
-const long long kPrivateBytesTolerance = 2 * 1024 * 1024;
+// Private bytes: the average growth per round from the end of the first tenth of the run (the
+// heap still settles there) to the last round. Over a short stretch the heap's own ups and
+// downs are larger than that allowance; the stretch is always allowed that much.
+const long long kPrivateBytesPerCycle = 512;
+const long long kPrivateBytesNoise = 256 * 1024;
+const size_t kFloorRounds = 10;
 const long kThreadTolerance = 2;
 const DWORD kMaxGraphEdits = 1;  // at any measurement
-// What one round asks of the platform: two graph managers built, one GraphEdit waited for.
-const int kGraphsPerCycle = 2;
-const int kInputIdleWaitsPerCycle = 1;
+// Once the program has ended, its last GraphEdit is given this long to end too.
+const DWORD kGraphEditEndTimeoutMs = 5000;
 
 struct Row {
     int nCycle = 0;
@@ -110,18 +119,62 @@ bool CheckGrowth(const char* pszName, long long first, long long base, long long
     return bOk;
 }
 
-// The handles the platform itself loses over that many rounds, rounded up.
-long long PlatformHandleAllowance(const soak::PlatformLeaks& leaks, int cCycles) {
-    const double perCycle = kGraphsPerCycle * leaks.perGraph + kInputIdleWaitsPerCycle * leaks.perInputIdle;
+// The first round of the stretch over which private bytes are averaged: the first tenth warms up.
+size_t PrivateBytesStart(const std::vector<Row>& rows) {
+    const size_t n = std::max<size_t>(kBaselineCycle, rows.size() / 10);
+    return std::min(n, rows.size()) - 1;
+}
+
+// Private bytes at a round, as the lowest of the rounds up to it (at most kFloorRounds): a round
+// that happens to catch a short-lived thread's stack or a heap block about to go is not
+// growth, and a leak raises the lowest value too.
+long long PrivateFloor(const std::vector<Row>& rows, size_t iRow) {
+    long long cb = static_cast<long long>(rows[iRow].sample.cbPrivate);
+    for (size_t i = iRow; i + kFloorRounds > iRow && i > 0; --i)
+        cb = std::min(cb, static_cast<long long>(rows[i - 1].sample.cbPrivate));
+    return cb;
+}
+
+bool CheckPrivateBytes(const std::vector<Row>& rows) {
+    const size_t iFrom = PrivateBytesStart(rows);
+    const Row& from = rows[iFrom];
+    const Row& last = rows.back();
+    const long long cCycles = last.nCycle - from.nCycle;
+    const long long cbFrom = PrivateFloor(rows, iFrom), cbLast = PrivateFloor(rows, rows.size() - 1);
+    const long long growth = cbLast - cbFrom;
+    const long long tolerance = std::max(kPrivateBytesPerCycle * cCycles, kPrivateBytesNoise);
+    const bool bOk = growth <= tolerance;
+    std::printf("  %-16s cycle %d %lld KB, cycle %d %lld KB (each the lowest of %d rounds): growth %+lld KB, "
+                "%+.2f KB a cycle  tolerance +%.2f KB a cycle%s  %s\n",
+                "private bytes", from.nCycle, cbFrom / 1024, last.nCycle, cbLast / 1024, static_cast<int>(kFloorRounds),
+                growth / 1024, cCycles > 0 ? growth / 1024.0 / cCycles : 0.0, kPrivateBytesPerCycle / 1024.0,
+                tolerance > kPrivateBytesPerCycle * cCycles ? " (a short run: +256 KB in all)" : "",
+                bOk ? "ok" : "GREW");
+    return bOk;
+}
+
+// Waits for every graphedt.exe to end; false (with the number left) when some still run.
+bool NoGraphEditLeft(DWORD* pcLeft) {
+    ui::WaitUntil([pcLeft] { return soak::CountGraphEditProcesses(pcLeft) && *pcLeft == 0; },
+                  kGraphEditEndTimeoutMs);
+    return soak::CountGraphEditProcesses(pcLeft) && *pcLeft == 0;
+}
+
+// The handles the platform itself loses over that many rounds, rounded up. A round asks of it
+// one graph manager for the build and, with "Show graph", one GraphEdit waited for and one
+// more graph manager for the rebuild.
+long long PlatformHandleAllowance(const soak::PlatformLeaks& leaks, const soak::CycleSteps& steps, int cCycles) {
+    const int cGraphs = steps.bShowGraph ? 2 : 1, cInputIdleWaits = steps.bShowGraph ? 1 : 0;
+    const double perCycle = cGraphs * leaks.perGraph + cInputIdleWaits * leaks.perInputIdle;
     return static_cast<long long>(perCycle * cCycles + 0.999);
 }
 
-bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
+bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks, const soak::CycleSteps& steps) {
     const Row& first = rows.front();
     const Row& base = rows[rows.size() > static_cast<size_t>(kBaselineCycle) ? kBaselineCycle - 1 : 0];
     const Row& last = rows.back();
     std::printf("\nGrowth from baseline cycle %d to cycle %d:\n", base.nCycle, last.nCycle);
-    const long long cPlatform = PlatformHandleAllowance(leaks, last.nCycle - base.nCycle);
+    const long long cPlatform = PlatformHandleAllowance(leaks, steps, last.nCycle - base.nCycle);
     if (cPlatform > 0)
         std::printf("  (handles: the platform's own loss over these cycles, %lld, is allowed on top)\n", cPlatform);
     bool bOk = CheckGrowth("handles", first.sample.cHandles, base.sample.cHandles, last.sample.cHandles,
@@ -136,8 +189,7 @@ bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
     }
     bOk = CheckGrowth("windows", first.sample.cWindows, base.sample.cWindows, last.sample.cWindows,
                       kWindowTolerance, "") && bOk;
-    bOk = CheckGrowth("private bytes", first.sample.cbPrivate, base.sample.cbPrivate, last.sample.cbPrivate,
-                      kPrivateBytesTolerance, "bytes") && bOk;
+    bOk = CheckPrivateBytes(rows) && bOk;
     bOk = CheckGrowth("threads", first.sample.cThreads, base.sample.cThreads, last.sample.cThreads,
                       kThreadTolerance, "") && bOk;
     DWORD cMaxGraphEdits = 0;
@@ -158,8 +210,15 @@ bool Verdict(const std::vector<Row>& rows, const soak::PlatformLeaks& leaks) {
 
 int main(int argc, char** argv) {
     const int cCycles = argc > 1 ? std::atoi(argv[1]) : 0;
-    if (cCycles < 1) {
-        std::fprintf(stderr, "usage: soak <cycles>\n");
+    soak::CycleSteps steps;
+    bool bUsage = cCycles < 1;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "no-stream") == 0) steps.bStream = false;
+        else if (std::strcmp(argv[i], "no-show-graph") == 0) steps.bShowGraph = false;
+        else bUsage = true;
+    }
+    if (bUsage) {
+        std::fprintf(stderr, "usage: soak <cycles> [no-stream] [no-show-graph]\n");
         return 2;
     }
     ::CoInitialize(nullptr);
@@ -182,12 +241,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, app.ProcessId());
-    std::printf("soak: %d cycles of build, play, pause, play, stop, show graph, rebuild; graph %s\n", cCycles,
-                test::Narrow(files.graph).c_str());
+    std::printf("soak: %d cycles of build%s%s; graph %s\n", cCycles, steps.bStream ? ", play, pause, play, stop" : "",
+                steps.bShowGraph ? ", show graph, rebuild" : "", test::Narrow(files.graph).c_str());
     std::printf("Tolerances (baseline cycle %d to last): handles +%ld, GDI +%ld, USER +%ld, windows +%ld, "
-                "private bytes +%lld KB, threads +%ld, graphedt.exe at most %lu\n",
-                kBaselineCycle, kHandleTolerance, kGdiTolerance, kUserTolerance, kWindowTolerance,
-                kPrivateBytesTolerance / 1024, kThreadTolerance, kMaxGraphEdits);
+                "threads +%ld, graphedt.exe at most %lu (none once the program ended); private bytes +%.1f KB a "
+                "cycle on average from cycle %zu to the last\n",
+                kBaselineCycle, kHandleTolerance, kGdiTolerance, kUserTolerance, kWindowTolerance, kThreadTolerance,
+                kMaxGraphEdits, kPrivateBytesPerCycle / 1024.0, std::max<size_t>(kBaselineCycle, cCycles / 10));
     std::printf("The platform's own handle loss, measured here first: %.1f per graph manager, %.1f per "
                 "WaitForInputIdle on GraphEdit\n", leaks.perGraph, leaks.perInputIdle);
     PrintSources(soak::Measure(hProcess, app.ProcessId()));
@@ -199,7 +259,7 @@ int main(int argc, char** argv) {
         Row row;
         row.nCycle = i;
         const DWORD dwCycleStart = ::GetTickCount();
-        row.outcome = soak::SoakCycle(app, files).Run();
+        row.outcome = soak::SoakCycle(app, files, steps).Run();
         row.dwMs = ::GetTickCount() - dwCycleStart;
         bool bRead = true;
         row.sample = soak::Measure(hProcess, app.ProcessId(), &bRead);
@@ -214,7 +274,7 @@ int main(int argc, char** argv) {
 
     bool bOk = !rows.empty() && static_cast<int>(rows.size()) == cCycles;
     if (!bOk) std::printf("the program ended after %zu of %d cycles\n", rows.size(), cCycles);
-    if (!rows.empty()) bOk = Verdict(rows, leaks) && bOk;
+    if (!rows.empty()) bOk = Verdict(rows, leaks, steps) && bOk;
 
     // Closed as a user closes it: after all those rounds it must still end cleanly.
     DWORD dwExitCode = 0xFFFFFFFF;
@@ -224,6 +284,11 @@ int main(int argc, char** argv) {
         std::printf("  closing the program: %s, exit code %lu\n", bEnded ? "ended" : "DID NOT END", dwExitCode);
         bOk = bOk && bEnded && dwExitCode == 0;
     }
+    DWORD cLeft = 0;
+    const bool bNoneLeft = NoGraphEditLeft(&cLeft);
+    std::printf("  graphedt.exe left %lu s after the program: %lu  %s\n", kGraphEditEndTimeoutMs / 1000, cLeft,
+                bNoneLeft ? "ok" : "LEFT RUNNING");
+    bOk = bOk && bNoneLeft;
     ::CloseHandle(hProcess);
     std::printf("soak: %s\n", bOk ? "PASSED" : "FAILED");
     if (bOk) {
