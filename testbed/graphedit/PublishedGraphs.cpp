@@ -93,7 +93,9 @@ HRESULT BindToPublishedGraph(IMoniker* pMoniker, IFilterGraph** ppGraph) {
     // which must be pumping messages for the call to return.
     fw::ComPtr<IUnknown> spObject;
     hr = spROT->GetObject(pMoniker, &spObject);
-    if (FAILED(hr)) return hr;
+    // Wine answers S_FALSE with no object for an entry whose publisher is not serving calls:
+    // that is "could not bind", never an object to use.
+    if (hr != S_OK || !spObject) return FAILED(hr) ? hr : E_UNEXPECTED;
     return spObject->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(ppGraph));
 }
 
