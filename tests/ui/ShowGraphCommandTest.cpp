@@ -28,21 +28,6 @@ std::string Hex8(DWORD dw) {
     return sz;
 }
 
-std::vector<std::string> ReadLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD cbRead = 0;
-    while (::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead) text.append(buffer, cbRead);
-    ::CloseHandle(hFile);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
 
 size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
     size_t c = 0;

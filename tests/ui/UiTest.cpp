@@ -82,19 +82,7 @@ std::wstring UiTest::GraphWithoutWriter(const std::wstring& name) {
 
 // Read with the sharing the writer allows, since the program may be appending to it.
 std::vector<std::string> UiTest::Journal() const {
-    std::vector<std::string> lines;
-    HANDLE hFile = ::CreateFileW(JournalPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE) return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD cbRead = 0;
-    while (::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead) text.append(buffer, cbRead);
-    ::CloseHandle(hFile);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
+    return ReadLines(JournalPath());
 }
 
 std::vector<std::string> UiTest::JournalSince(size_t cSkip) const {
@@ -138,6 +126,22 @@ long long UiTest::WrittenThousandths() const {
     swprintf(szRead, ARRAYSIZE(szRead), L"%u.%03u %ls", nWhole, nFraction, szUnit);
     if (std::wstring(szUnit) != L"MBytes" || szRead != text) return -1;
     return nWhole * 1000LL + nFraction;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    HANDLE hFile = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD cbRead = 0;
+    while (::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr) && cbRead) text.append(buffer, cbRead);
+    ::CloseHandle(hFile);
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
 }
 
 }  // namespace ui

@@ -21,6 +21,9 @@ enum ControlId {
     kPlay = 220, kPause = 221, kStop = 222
 };
 
+// The lines of a text file another process appends to (LF-ended; a last line without LF is left out).
+std::vector<std::string> ReadLines(const std::wstring& path);
+
 class UiTest : public ::testing::Test {
 protected:
     void SetUp() override;
