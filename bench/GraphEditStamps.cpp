@@ -30,7 +30,7 @@ bool ParseStamps(const std::string& text, GraphEditStamps* pStamps) {
         double* pUs;
     } const fields[] = {{"start", &pStamps->start},   {"ready", &pStamps->ready}, {"command", &pStamps->command},
                         {"listed", &pStamps->listed}, {"ok", &pStamps->ok},       {"bind", &pStamps->bind},
-                        {"read", &pStamps->read}};
+                        {"read", &pStamps->read},     {"quit", &pStamps->quit},   {"exit", &pStamps->exit}};
     *pStamps = GraphEditStamps();
     double usPerCount = 0;
     std::istringstream lines(text);

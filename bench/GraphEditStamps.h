@@ -16,9 +16,14 @@ struct GraphEditStamps {
     double ok = 0;       // the dialog confirmed
     double bind = 0;     // binding to the chosen graph starts
     double read = 0;     // the graph read
+    double quit = 0;     // WM_QUIT taken from its queue
+    double exit = 0;     // its wWinMain about to return (graph released, windows gone)
 
-    // Its own work on the way to showing a graph: starting up, listing, reading.
-    double OwnUs() const { return (ready - start) + (listed - command) + (read - bind); }
+    // Its own work on the way to showing a graph: starting up, listing, ending its dialog once
+    // our OK arrived, and reading.
+    double OwnUs() const { return (ready - start) + (listed - command) + (bind - ok) + (read - bind); }
+    // Its own way out: from WM_QUIT until wWinMain returns; 0 when the file has not both stamps.
+    double ExitUs() const { return quit != 0 && exit != 0 ? exit - quit : 0; }
     bool Complete() const;
 };
 

@@ -106,7 +106,9 @@ bool CShowGraphRuns::ShowGraph(ShowGraphRound* pRound) {
 double CShowGraphRuns::RunAgain() {
     ShowGraphRound round;
     round.nRound = m_cAgainRuns++;
+    const std::wstring shownStateFile = m_stateFile;
     if (!ShowGraph(&round)) return ++m_cAgainFailures, 0;
+    ParseStamps(ReadStateFile(shownStateFile), &round.shownBefore);
     m_again.push_back(round);
     return round.WholeUs();
 }

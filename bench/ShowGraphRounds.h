@@ -20,13 +20,16 @@ struct ShowGraphRound {
     double usClick = 0;     // CGraph::ShowGraph called (bench::NowUs)
     double usReturn = 0;    // CGraph::ShowGraph returned
     GraphEditStamps stamps;  // what GraphEdit did meanwhile
+    GraphEditStamps shownBefore;  // the GraphEdit this click closed, if any
     double usCreateProcess = 0;  // CreateProcessW called for GraphEdit
 
     double WholeUs() const { return stamps.read - usClick; }
     // The platform's: from CreateProcessW until GraphEdit's wWinMain runs.
     double CreationUs() const { return stamps.start - usCreateProcess; }
-    // The whole less GraphEdit's own work and the platform's process creation.
-    double OursUs() const { return WholeUs() - stamps.OwnUs() - CreationUs(); }
+    // The whole less GraphEdit's own work (the new one's, and the way out of the one closed)
+    // and the platform's process creation. The platform's ending of the closed GraphEdit's
+    // process stays in ours: nothing here can see when it is over.
+    double OursUs() const { return WholeUs() - stamps.OwnUs() - shownBefore.ExitUs() - CreationUs(); }
 };
 
 class CShowGraphRuns {

@@ -1,7 +1,6 @@
 #include "ConnectDialog.h"
 
 #include <commctrl.h>
-#include <wchar.h>
 
 #include "GraphEditResources.h"
 #include "StateFile.h"
@@ -10,19 +9,6 @@ namespace ge {
 namespace {
 
 const UINT_PTR kFillTimer = 1;
-
-std::wstring Hex(HRESULT hr) {
-    wchar_t sz[16];
-    _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
-    return sz;
-}
-
-// A message parameter exactly as received: at least eight digits, all 64 bits when set.
-std::wstring Param(ULONG_PTR value) {
-    wchar_t sz[24];
-    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
-    return sz;
-}
 
 // Each count asked of the list (LB_GETCOUNT, one per pass of the viewer bridge's search) is
 // stamped, so tests can count the passes that reached the list.

@@ -85,5 +85,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int nCmdShow) {
         }
     }
     ::CoUninitialize();
+    // The last of its own work: what follows is the platform ending the process.
+    ge::AppendStamp(L"exit");
     return nExit;
 }

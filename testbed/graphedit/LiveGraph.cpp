@@ -1,19 +1,9 @@
 #include "LiveGraph.h"
 
-#include <wchar.h>
-
 #include "PublishedGraphs.h"
+#include "StateFile.h"
 
 namespace ge {
-namespace {
-
-std::wstring Hex(HRESULT hr) {
-    wchar_t sz[16];
-    _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
-    return sz;
-}
-
-}  // namespace
 
 HRESULT CLiveGraph::Bind(IMoniker* pMoniker) {
     Release();

@@ -1,7 +1,5 @@
 #include "MainWindow.h"
 
-#include <wchar.h>
-
 #include "ComPtr.h"
 #include "GraphEditResources.h"
 #include "GraphView.h"
@@ -18,25 +16,6 @@ const UINT_PTR kPollTimer = 3;
 const UINT_PTR kStopTimer = 4;
 const UINT_PTR kCrashTimer = 5;
 const UINT kCrashExitCode = 4;
-
-std::wstring Hex8(DWORD dw) {
-    wchar_t sz[16];
-    _snwprintf(sz, 16, L"%08x", static_cast<unsigned>(dw));
-    return sz;
-}
-
-std::wstring Hex(HRESULT hr) {
-    wchar_t sz[16];
-    _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
-    return sz;
-}
-
-// A message parameter exactly as received: at least eight digits, all 64 bits when set.
-std::wstring Param(ULONG_PTR value) {
-    wchar_t sz[24];
-    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
-    return sz;
-}
 
 // "A|B|C": the filter names, for the state file.
 std::wstring JoinNames(const CGraphModel& model) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <wchar.h>
+
 namespace ge {
 namespace {
 
@@ -48,6 +50,24 @@ void AppendStamp(const wchar_t* pszStage) { AppendStamp(pszStage, StampNow()); }
 
 void AppendStamp(const wchar_t* pszStage, LONGLONG llCounter) {
     AppendState(std::wstring(L"stamp ") + pszStage + L" " + std::to_wstring(llCounter));
+}
+
+std::wstring Hex(HRESULT hr) {
+    wchar_t sz[16];
+    _snwprintf(sz, 16, L"0x%08X", static_cast<unsigned>(hr));
+    return sz;
+}
+
+std::wstring Hex8(DWORD dw) {
+    wchar_t sz[16];
+    _snwprintf(sz, 16, L"%08x", static_cast<unsigned>(dw));
+    return sz;
+}
+
+std::wstring Param(ULONG_PTR value) {
+    wchar_t sz[24];
+    _snwprintf(sz, 24, L"0x%08llX", static_cast<unsigned long long>(value));
+    return sz;
 }
 
 }  // namespace ge

@@ -8,7 +8,7 @@
 // (wWinMain entered), ready (its message loop about to start), command (0x8034 received),
 // listed (the connection dialog's list filled), getcount (the list's item count asked), ok
 // (the dialog confirmed), bind (binding to the chosen graph starts), read (the graph read),
-// quit (its message loop ended), released (the graph let go).
+// quit (its message loop ended), released (the graph let go), exit (wWinMain about to return).
 #pragma once
 
 #include <windows.h>
@@ -29,5 +29,12 @@ void AppendStampFrequency();
 // "stamp <stage> <counter>", with the counter taken now or given.
 void AppendStamp(const wchar_t* pszStage);
 void AppendStamp(const wchar_t* pszStage, LONGLONG llCounter);
+
+// How values are written in the state file: "0x8007000E" for a result, "0000a1b2" for a process
+// id or a graph's low 32 bits, "0x00018034" for a message parameter as received (at least eight
+// digits, all 64 bits when set).
+std::wstring Hex(HRESULT hr);
+std::wstring Hex8(DWORD dw);
+std::wstring Param(ULONG_PTR value);
 
 }  // namespace ge

@@ -4,6 +4,9 @@
 
 #include <dshow.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "ProcessMeter.h"
 
 namespace soak {
@@ -13,6 +16,7 @@ namespace {
 const int kWarmUps = 2;
 const int kMeasured = 10;
 const DWORD kChildTimeoutMs = 5000;
+const DWORD kRemoteTimeoutMs = 10 * 60 * 1000;
 
 DWORD OwnHandles() {
     return CountHandles(::GetCurrentProcess(), ::GetCurrentProcessId());
@@ -60,7 +64,64 @@ bool StartGraphEdits(const std::wstring& path, int cTimes) {
     return true;
 }
 
+std::wstring BesideThisExecutable(const wchar_t* pszName) {
+    wchar_t sz[MAX_PATH];
+    const DWORD cch = ::GetModuleFileNameW(nullptr, sz, MAX_PATH);
+    std::wstring path(sz, cch);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + pszName;
+}
+
+bool Failed(std::string* pError, const char* pszWhy) {
+    *pError = pszWhy;
+    return false;
+}
+
+// The value of the "per-client-bytes <n>" line of the file; false when there is none.
+bool ReadPerClientBytes(const std::wstring& path, double* pcb) {
+    FILE* pFile = _wfopen(path.c_str(), L"r");
+    if (!pFile) return false;
+    char szLine[256];
+    bool bFound = false;
+    while (std::fgets(szLine, sizeof(szLine), pFile))
+        if (std::sscanf(szLine, "per-client-bytes %lf", pcb) == 1) bFound = true;
+    std::fclose(pFile);
+    return bFound;
+}
+
 }  // namespace
+
+bool MeasureRemoteClientGrowth(PlatformLeaks* pLeaks, const std::wstring& graphPath, int cClients,
+                               std::string* pError) {
+    const std::wstring program = BesideThisExecutable(L"soak_remote.exe");
+    const std::wstring output = graphPath + L".remote.txt";
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE hOutput = ::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hOutput == INVALID_HANDLE_VALUE) return Failed(pError, "creating soak_remote's output file failed");
+    std::wstring command = L"\"" + program + L"\" " + std::to_wstring(cClients) + L" \"" + graphPath + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hOutput;
+    PROCESS_INFORMATION pi = {};
+    const BOOL bStarted = ::CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                           &si, &pi);
+    ::CloseHandle(hOutput);
+    if (!bStarted) return Failed(pError, "starting soak_remote.exe failed");
+    const DWORD dwWait = ::WaitForSingleObject(pi.hProcess, kRemoteTimeoutMs);
+    DWORD dwExit = 1;
+    if (dwWait != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 1);
+    else ::GetExitCodeProcess(pi.hProcess, &dwExit);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    double cb = 0;
+    const bool bRead = ReadPerClientBytes(output, &cb);
+    ::DeleteFileW(output.c_str());
+    if (dwWait != WAIT_OBJECT_0) return Failed(pError, "soak_remote.exe did not end within 10 minutes (deadlocked)");
+    if (dwExit != 0 || !bRead) return Failed(pError, "soak_remote.exe failed");
+    pLeaks->cbPerRemoteClient = cb > 0 ? cb : 0;
+    return true;
+}
 
 bool MeasurePlatformLeaks(PlatformLeaks* pLeaks, std::string* pError) {
     if (!MakeGraphs(kWarmUps)) {

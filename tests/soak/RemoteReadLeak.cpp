@@ -3,7 +3,9 @@
 // publishes it in the running object table (as the program does for each GraphEdit), starts a
 // copy of itself ("client") that binds to it there, reads its filters and pins as GraphEdit
 // does, lets go and ends, and answers that client's calls meanwhile; then revokes it. It
-// prints its private bytes and threads every quarter of the clients.
+// prints its private bytes and threads every tenth of the clients, and last the growth per
+// client between the two ends of the run, each end the lowest of ten samples (the heap's own
+// ups and downs are larger than a few kilobytes), as "per-client-bytes <n>" for soak.exe.
 //
 // The publication is renewed for each client because the table's entry no longer reaches the
 // object once a client that bound through it has let go (Wine 8: GetObject then answers
@@ -14,15 +16,18 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <initializer_list>
+#include <vector>
 
 namespace {
 
 const DWORD kClientTimeoutMs = 10000;
+const int kEndSamples = 10;
 
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -175,24 +180,32 @@ int wmain(int argc, wchar_t** argv) {
         return nExit;
     }
     const int cClients = argc == 3 ? std::wcstol(argv[1], nullptr, 10) : 0;
-    IGraphBuilder* pGraph = cClients >= 4 ? LoadGraph(argv[2]) : nullptr;
+    IGraphBuilder* pGraph = cClients >= 2 * kEndSamples ? LoadGraph(argv[2]) : nullptr;
     if (!pGraph) {
-        std::fprintf(stderr, "usage: soak_remote <clients, 4 or more> <graph.grf that loads>\n");
+        std::fprintf(stderr, "usage: soak_remote <clients, 20 or more> <graph.grf that loads>\n");
         return 2;
     }
     for (int i = 0; i < 5; ++i) ServeOneClient(pGraph);  // warm-up: code loaded, caches filled
     const SIZE_T cbStart = PrivateBytes();
     std::printf("after warm-up: private %zu KB, threads %lu\n", cbStart / 1024, OwnThreads());
+    std::vector<SIZE_T> samples;
     int cFailed = 0;
     for (int i = 1; i <= cClients; ++i) {
         if (!ServeOneClient(pGraph)) ++cFailed;
-        if (i % (cClients / 4) == 0 || i == cClients) {
-            const double growthKb = (static_cast<double>(PrivateBytes()) - static_cast<double>(cbStart)) / 1024;
+        samples.push_back(PrivateBytes());
+        if (i % (cClients / 10) == 0 || i == cClients) {
+            const double growthKb = (static_cast<double>(samples.back()) - static_cast<double>(cbStart)) / 1024;
             std::printf("%5d clients: private %+8.0f KB (%+.2f KB a client), threads %lu, failed clients %d\n", i,
                         growthKb, growthKb / i, OwnThreads(), cFailed);
             std::fflush(stdout);
         }
     }
+    const double cbFirst = static_cast<double>(*std::min_element(samples.begin(), samples.begin() + kEndSamples));
+    const double cbLast = static_cast<double>(*std::min_element(samples.end() - kEndSamples, samples.end()));
+    const double cbPerClient = (cbLast - cbFirst) / (cClients - kEndSamples);
+    std::printf("growth per client from client %d to %d (each end the lowest of %d): %+.2f KB\n", kEndSamples,
+                cClients, kEndSamples, cbPerClient / 1024);
+    std::printf("per-client-bytes %.0f\n", cbPerClient);
     pGraph->Release();
     ::CoUninitialize();
     return cFailed == 0 ? 0 : 1;
