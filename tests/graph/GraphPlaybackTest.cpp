@@ -115,6 +115,17 @@ TEST_F(GraphPlaybackTest, RunWhileRunningAndStopWhileStoppedArePassedOn) {
     EXPECT_HR(S_OK, m_graph.Stop());
 }
 
+// This process's thread count once it has fallen to cThreads or dwMs have passed: a released
+// filter's thread ends shortly after the release returns.
+int ThreadsWithin(DWORD dwMs, int cThreads) {
+    int cNow = ThreadsOfThisProcess();
+    for (DWORD dwWaited = 0; dwWaited < dwMs && cNow > cThreads; dwWaited += 20) {
+        ::Sleep(20);
+        cNow = ThreadsOfThisProcess();
+    }
+    return cNow;
+}
+
 TEST_F(GraphPlaybackTest, ClearOfARunningGraphReleasesItAndItsThreads) {
     const int cThreadsBefore = ThreadsOfThisProcess();
     ASSERT_TRUE(SUCCEEDED(m_graph.Run()));
@@ -123,12 +134,7 @@ TEST_F(GraphPlaybackTest, ClearOfARunningGraphReleasesItAndItsThreads) {
     EXPECT_TRUE(m_graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kFilters));
     // The source's streaming thread is gone once the graph is released.
-    int cThreads = ThreadsOfThisProcess();
-    for (int i = 0; i < 50 && cThreads > cThreadsBefore; ++i) {
-        ::Sleep(20);
-        cThreads = ThreadsOfThisProcess();
-    }
-    EXPECT_LE(cThreads, cThreadsBefore);
+    EXPECT_LE(ThreadsWithin(1000, cThreadsBefore), cThreadsBefore);
 }
 
 // Ends this test process with a failure when it is still alive dwMs after construction, unless
@@ -178,12 +184,7 @@ TEST_F(GraphPlaybackTest, ClearAfterARunRefusedForTheSinkReturnsAndReleasesEvery
     ::CloseHandle(hHeld);
     EXPECT_TRUE(m_graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kFilters));
-    int cThreads = ThreadsOfThisProcess();
-    for (int i = 0; i < 50 && cThreads > cThreadsBefore; ++i) {
-        ::Sleep(20);
-        cThreads = ThreadsOfThisProcess();
-    }
-    EXPECT_LE(cThreads, cThreadsBefore);
+    EXPECT_LE(ThreadsWithin(1000, cThreadsBefore), cThreadsBefore);
 }
 
 TEST_F(GraphPlaybackTest, PositionQueriesGiveTheGraphsValues) {

@@ -108,8 +108,15 @@ protected:
         m_hThread = ::CreateThread(nullptr, 0, CallIntoTheTestApartment, &m_caller, 0, nullptr);
         ASSERT_NE(nullptr, m_hThread);
     }
-    // Afterwards the queued messages are all still there, for the dialog's own loop.
-    void ExpectQueuedInputStillThere() {
+    // The caller's call and its sent message were served inside the wait, nothing queued was
+    // dispatched there, and afterwards the queued messages are all still there, for the
+    // dialog's own loop.
+    void ExpectCallServedAndInputLeftQueued() {
+        EXPECT_HR(S_OK, m_caller.hrCall);
+        EXPECT_EQ(1, g_dispatched.cSent);
+        EXPECT_EQ(0, g_dispatched.cCommands);
+        EXPECT_EQ(0, g_dispatched.cKeys);
+        EXPECT_EQ(0, g_dispatched.cTimers);
         const DWORD dwStart = ::GetTickCount();
         while (g_dispatched.cTimers == 0 && ::GetTickCount() - dwStart < 1000) {
             MSG msg;
@@ -134,12 +141,7 @@ TEST_F(ComWaitTest, WaitServesCallsAndSentMessagesButNoInputOrTimerTicks) {
     const DWORD dwStart = ::GetTickCount();
     EXPECT_EQ(WAIT_OBJECT_0, CWaitingGraphEdit::WaitAnsweringCom(m_caller.hDone, 3000));
     EXPECT_LT(::GetTickCount() - dwStart, 2000u);
-    EXPECT_HR(S_OK, m_caller.hrCall);
-    EXPECT_EQ(1, g_dispatched.cSent);
-    EXPECT_EQ(0, g_dispatched.cCommands);
-    EXPECT_EQ(0, g_dispatched.cKeys);
-    EXPECT_EQ(0, g_dispatched.cTimers);
-    ExpectQueuedInputStillThere();
+    ExpectCallServedAndInputLeftQueued();
 }
 
 TEST_F(ComWaitTest, SleepLastsItsFullTimeAndServesCalls) {
@@ -151,12 +153,7 @@ TEST_F(ComWaitTest, SleepLastsItsFullTimeAndServesCalls) {
     EXPECT_GE(dwElapsed, 290u);
     EXPECT_LT(dwElapsed, 2000u);
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_caller.hDone, 0));  // served inside the sleep
-    EXPECT_HR(S_OK, m_caller.hrCall);
-    EXPECT_EQ(1, g_dispatched.cSent);
-    EXPECT_EQ(0, g_dispatched.cCommands);
-    EXPECT_EQ(0, g_dispatched.cKeys);
-    EXPECT_EQ(0, g_dispatched.cTimers);
-    ExpectQueuedInputStillThere();
+    ExpectCallServedAndInputLeftQueued();
 }
 
 TEST_F(ComWaitTest, WaitThatRunsOutGivesTimeout) {
