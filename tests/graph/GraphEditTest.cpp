@@ -22,7 +22,8 @@ PROCESS_INFORMATION StartQuitProbe(const wchar_t* pszArgs) {
     std::wstring cmd = L"\"" + test::BinDir() + L"\\quitprobe.exe\" " + pszArgs;
     STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    EXPECT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_TRUE(::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << "CreateProcessW failed, error " << ::GetLastError();
     EXPECT_EQ(0u, ::WaitForInputIdle(pi.hProcess, 5000));
     return pi;
 }

@@ -4,6 +4,8 @@
 
 #include <dshow.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "GrfFile.h"
@@ -44,8 +46,10 @@ DWORD RunTbSetup() {
     STARTUPINFOW rgStartup = {sizeof(rgStartup)};
     PROCESS_INFORMATION rgProcess = {};
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rgStartup,
-                          &rgProcess))
+                          &rgProcess)) {
+        std::printf("CreateProcessW failed, error %lu\n", ::GetLastError());
         return static_cast<DWORD>(-1);
+    }
     ::WaitForSingleObject(rgProcess.hProcess, 30000);
     DWORD dwExitCode = static_cast<DWORD>(-1);
     ::GetExitCodeProcess(rgProcess.hProcess, &dwExitCode);

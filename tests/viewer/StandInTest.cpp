@@ -63,7 +63,8 @@ protected:
     void SetUp() override {
         std::wstring app = viewertest::BinGraphEdit();
         STARTUPINFOW rgSI = {sizeof(rgSI)};
-        ASSERT_TRUE(::CreateProcessW(app.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rgSI, &m_rgPI));
+        ASSERT_TRUE(::CreateProcessW(app.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rgSI, &m_rgPI))
+            << "CreateProcessW failed, error " << ::GetLastError();
         ASSERT_EQ(0u, ::WaitForInputIdle(m_rgPI.hProcess, 5000));
         // The orphan check of every test sees children like this one.
         EXPECT_EQ(std::vector<DWORD>{m_rgPI.dwProcessId}, viewertest::ChildProcesses(viewertest::kGraphEditExe));
@@ -208,7 +209,8 @@ TEST_F(StandInTest, LongExecutableNameNeverCutsTheGraphNumber) {
         viewertest::CEnvironmentGuard ownState(L"GRAPHEDT_STATE_FILE", (m_dir + L"\\long-name-state.txt").c_str());
         STARTUPINFOW rgSI = {sizeof(rgSI)};
         ASSERT_TRUE(::CreateProcessW((m_dir + L"\\" + longName).c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &rgSI, &rgPI));
+                                     &rgSI, &rgPI))
+            << "CreateProcessW failed, error " << ::GetLastError();
     }
     ASSERT_EQ(0u, ::WaitForInputIdle(rgPI.hProcess, 5000));  // its thread takes WM_QUIT from now on
     fw::ComPtr<IGraphBuilder> spGraph;
