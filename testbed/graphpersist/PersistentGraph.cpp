@@ -7,6 +7,9 @@
 // Load builds the graph a GRF stream describes, Save writes the graph as a GRF stream.
 // Load passes on the first success code other than S_OK that it meets on the way (AddFilter's
 // VFW_S_DUPLICATE_NAME for a second filter of the same name), as the platform's loader does.
+// When the last reference goes, filters that Wine's graph manager left running or paused
+// after a refused Run are stopped before it is torn down: its own teardown would otherwise
+// wait for ever on a pin that cannot disconnect (StopFiltersLeftActive).
 //
 // Test switches, environment variables of the creating process read at every creation:
 //   GRFPERSIST_CREATE_HR=<hr>   the class factory's CreateInstance returns this (decimal or
