@@ -50,12 +50,16 @@ LONGLONG CWriterFilter::NextWrittenCount() {
 // Config lock held.
 void CWriterFilter::Journal(WriterMethod eMethod, const std::string& argument, HRESULT hr) {
     FW_ASSERT(m_csConfig.IsHeldByMe());
+    // Without a journal nothing is built: GetWritten runs on every tick of the dialog's timer,
+    // and a benchmark counts that tick's heap allocations.
+    if (m_config.journal.empty()) return;
     AppendLine(m_config.journal, std::string(WriterMethodName(eMethod)) + " " + argument + " -> " + FormatHresult(hr) + "\n");
 }
 
 // Config lock held.
 void CWriterFilter::JournalState(const char* pszMethod, FILTER_STATE eFrom, HRESULT hr) {
     FW_ASSERT(m_csConfig.IsHeldByMe());
+    if (m_config.stateJournal.empty()) return;
     static const char* const s_rgszStates[] = {"stopped", "paused", "running"};
     AppendLine(m_config.stateJournal,
                std::string(pszMethod) + " " + s_rgszStates[eFrom] + " -> " + FormatHresult(hr) + "\n");
