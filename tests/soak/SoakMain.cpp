@@ -58,6 +58,9 @@ const long kThreadTolerance = 2;
 // platform's RPC runtime starts one per client connection now and then; seen as 1 MB steps).
 const long long kThreadStackBytes = 1024 * 1024;
 const DWORD kMaxGraphEdits = 1;  // at any measurement
+// A program that breaks this many cycles in a row has stopped answering (each further cycle
+// would only wait out its time-outs): the run ends there.
+const int kMaxBrokenInARow = 5;
 // Once the program has ended, its last GraphEdit is given this long to end too.
 const DWORD kGraphEditEndTimeoutMs = 5000;
 
@@ -285,7 +288,12 @@ int main(int argc, char** argv) {
     std::vector<Row> rows;
     bool bComplete = true;
     const DWORD dwStart = ::GetTickCount();
+    int cBrokenInARow = 0;
     for (int i = 1; i <= cCycles && app.IsRunning(); ++i) {
+        if (cBrokenInARow == kMaxBrokenInARow) {
+            std::printf("the program stopped answering: %d broken cycles in a row, the run ends here\n", cBrokenInARow);
+            break;
+        }
         Row row;
         row.nCycle = i;
         const DWORD dwCycleStart = ::GetTickCount();
@@ -294,6 +302,7 @@ int main(int argc, char** argv) {
         bool bRead = true;
         row.sample = soak::Measure(hProcess, app.ProcessId(), &bRead);
         bComplete = bComplete && bRead;
+        cBrokenInARow = row.outcome.failure.empty() ? 0 : cBrokenInARow + 1;
         rows.push_back(row);
         if (Printable(row, cCycles)) PrintRow(row);
     }
