@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""Runs a ctest preset once; reruns a failed test once only when its output shows Wine's
-launch error.
+"""Runs a ctest preset once; reruns a failed test once only when its output shows one of two
+faults of Wine's own.
 
 Wine 8 now and then fails CreateProcessW with ERROR_INTERNAL_ERROR (1359) for no reason of
-ours. A test whose output shows that error is run once more on its own; any other failure,
-or a second failure of the same test, fails the run. Every retry is printed with the test's
-name and the summary counts them.
+ours. And its COM runtime can deadlock a process serving another process's calls: a released
+stub's RpcServerUnregisterIf waits, on the apartment's thread, for a call queued to that same
+thread (tests/soak/PlatformDeadlock.h; the soak recognises it on the stopped dialog's stack).
+A test whose output shows either is run once more on its own; any other failure, or a second
+failure of the same test, fails the run. Every retry is printed with the test's name and the
+fault, and the summary counts them.
 
 Usage: ctest-retry.py <test preset> [ctest arguments...]
 LT_TEST_RETRY=0 in the environment turns the retry off (for measuring flakiness).
@@ -21,6 +24,17 @@ import xml.etree.ElementTree as ET
 # "CreateProcessW failed, error 1359"; a launch by the product (GraphEdit from "Show graph")
 # comes back as HRESULT_FROM_WIN32(ERROR_INTERNAL_ERROR), printed in hex.
 LAUNCH_ERROR = re.compile(r"CreateProcessW failed, error 1359\b|0x8007054F\b", re.IGNORECASE)
+# What the soak prints when the program it drives stopped in that deadlock.
+COM_DEADLOCK = re.compile(r"^platform deadlock: .*RpcServerUnregisterIf", re.MULTILINE)
+
+
+def platform_fault(output):
+    """The name of the platform fault the output shows, or None."""
+    if LAUNCH_ERROR.search(output):
+        return "CreateProcessW error 1359"
+    if COM_DEADLOCK.search(output):
+        return "COM deadlock in RpcServerUnregisterIf"
+    return None
 
 
 def run_ctest(preset, args, junit):
@@ -67,10 +81,11 @@ def main():
             return 1
         retried, failures = [], []
         for name, output in failed:
-            if not retry or not LAUNCH_ERROR.search(output):
+            fault = platform_fault(output)
+            if not retry or not fault:
                 failures.append(name)
                 continue
-            print(f"retry: {name} (CreateProcessW error 1359)", flush=True)
+            print(f"retry: {name} ({fault})", flush=True)
             retried.append(name)
             again = os.path.join(tmp, f"retry{len(retried)}.xml")
             run_ctest(preset, ["-R", exact_name(name)], again)

@@ -16,7 +16,7 @@ namespace {
 const int kWarmUps = 2;
 const int kMeasured = 10;
 const DWORD kChildTimeoutMs = 5000;
-const DWORD kRemoteTimeoutMs = 10 * 60 * 1000;
+const DWORD kRemoteTimeoutMs = 5 * 60 * 1000;
 
 DWORD OwnHandles() {
     return CountHandles(::GetCurrentProcess(), ::GetCurrentProcessId());
@@ -117,7 +117,7 @@ bool MeasureRemoteClientGrowth(PlatformLeaks* pLeaks, const std::wstring& graphP
     double cb = 0;
     const bool bRead = ReadPerClientBytes(output, &cb);
     ::DeleteFileW(output.c_str());
-    if (dwWait != WAIT_OBJECT_0) return Failed(pError, "soak_remote.exe did not end within 10 minutes (deadlocked)");
+    if (dwWait != WAIT_OBJECT_0) return Failed(pError, "soak_remote.exe did not end within 5 minutes (deadlocked)");
     if (dwExit != 0 || !bRead) return Failed(pError, "soak_remote.exe failed");
     pLeaks->cbPerRemoteClient = cb > 0 ? cb : 0;
     return true;

@@ -26,6 +26,7 @@
 #include "GrfFile.h"
 #include "GrfFormat.h"
 #include "GrfText.h"
+#include "PlatformDeadlock.h"
 #include "PlatformLeaks.h"
 #include "ProcessMeter.h"
 #include "SoakCycle.h"
@@ -292,6 +293,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i <= cCycles && app.IsRunning(); ++i) {
         if (cBrokenInARow == kMaxBrokenInARow) {
             std::printf("the program stopped answering: %d broken cycles in a row, the run ends here\n", cBrokenInARow);
+            if (soak::WaitsInRpcServerUnregisterIf(hProcess, ::GetWindowThreadProcessId(app.Dialog(), nullptr)))
+                std::printf("platform deadlock: the dialog's thread waits in rpcrt4's RpcServerUnregisterIf "
+                            "(PlatformDeadlock.h)\n");
             break;
         }
         Row row;

@@ -1,0 +1,18 @@
+// Recognises, from outside, the one deadlock of Wine 8's COM runtime that the soak meets: a
+// client's last release of an object is served on the program's dialog thread, and there
+// RpcServerUnregisterIf (rpcrt4.dll) waits for a call on one of the object's interfaces that
+// is itself queued for that same thread. Both wait for ever; the dialog stops answering. Seen
+// with none of the program's code too (soak_remote.exe hangs the same way); Windows' COM does
+// not wait there.
+#pragma once
+
+#include <windows.h>
+
+namespace soak {
+
+// Whether the thread's stack holds a return address into rpcrt4.dll's RpcServerUnregisterIf,
+// read from outside its process (hProcess needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ).
+// False when it does not, or when anything cannot be read.
+bool WaitsInRpcServerUnregisterIf(HANDLE hProcess, DWORD dwThreadId);
+
+}  // namespace soak
