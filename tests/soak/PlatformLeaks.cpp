@@ -5,7 +5,6 @@
 #include <dshow.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "ProcessMeter.h"
 

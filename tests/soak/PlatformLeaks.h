@@ -14,6 +14,10 @@
 
 namespace soak {
 
+// What a new thread adds to private bytes under Wine, which commits a thread's whole stack (the
+// platform's RPC runtime starts one per client connection now and then; seen as 1 MB steps).
+constexpr long long kThreadStackBytes = 1024 * 1024;
+
 struct PlatformLeaks {
     double perGraph = 0;      // handles left per graph manager created and released
     double perInputIdle = 0;  // handles left per GraphEdit started and waited for (WaitForInputIdle)

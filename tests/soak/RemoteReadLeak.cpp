@@ -25,12 +25,12 @@
 #include <initializer_list>
 #include <vector>
 
+#include "PlatformLeaks.h"
+
 namespace {
 
 const DWORD kClientTimeoutMs = 10000;
 const int kEndSamples = 10;
-// What a new thread adds to private bytes: Wine commits a thread's whole stack.
-const double kThreadStackBytes = 1024 * 1024;
 
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -210,7 +210,8 @@ int wmain(int argc, wchar_t** argv) {
     // Threads the platform's RPC runtime started meanwhile bring whole stacks; the soak allows
     // those through its thread check, so they are not part of the figure per client.
     const long cNewThreads = std::max(0L, static_cast<long>(OwnThreads()) - static_cast<long>(cThreadsFirst));
-    const double cbPerClient = (cbLast - cbFirst - cNewThreads * kThreadStackBytes) / (cClients - kEndSamples);
+    const double cbThreads = static_cast<double>(cNewThreads * soak::kThreadStackBytes);
+    const double cbPerClient = (cbLast - cbFirst - cbThreads) / (cClients - kEndSamples);
     std::printf("growth per client from client %d to %d (each end the lowest of %d, less %ld new threads' "
                 "stacks): %+.2f KB\n",
                 kEndSamples, cClients, kEndSamples, cNewThreads, cbPerClient / 1024);

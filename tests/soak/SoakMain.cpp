@@ -55,9 +55,6 @@ const int kRemoteCalibrationCycles = 100;
 const long long kPrivateBytesNoise = 256 * 1024;
 const size_t kFloorRounds = 10;
 const long kThreadTolerance = 2;
-// What a new thread adds to private bytes under Wine, which commits a thread's whole stack (the
-// platform's RPC runtime starts one per client connection now and then; seen as 1 MB steps).
-const long long kThreadStackBytes = 1024 * 1024;
 const DWORD kMaxGraphEdits = 1;  // at any measurement
 // A program that breaks this many cycles in a row has stopped answering (each further cycle
 // would only wait out its time-outs): the run ends there.
@@ -162,7 +159,7 @@ bool CheckPrivateBytes(const std::vector<Row>& rows, double cbPlatform) {
     // Threads the thread check lets pass bring their stacks, committed whole by Wine.
     const long cNewThreads = std::clamp(static_cast<long>(last.sample.cThreads) - static_cast<long>(from.sample.cThreads),
                                         0L, kThreadTolerance);
-    const long long cbThreads = cNewThreads * kThreadStackBytes;
+    const long long cbThreads = cNewThreads * soak::kThreadStackBytes;
     const long long tolerance = std::max(static_cast<long long>(perCycle * cCycles), kPrivateBytesNoise) + cbThreads;
     const bool bOk = growth <= tolerance;
     std::printf("  %-16s cycle %d %lld KB, cycle %d %lld KB (each the lowest of %d rounds): growth %+lld KB, "
