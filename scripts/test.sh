@@ -18,7 +18,11 @@ cmake --build --preset release
 ./scripts/fuzz.sh 60
 ./scripts/prefix.sh build/debug headless
 ./scripts/prefix.sh build/release headless
-trap 'for b in debug release; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
+. ./scripts/keeper.sh
+trap 'keeper_stop_all; for b in debug release; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
+trap 'exit 130' INT TERM
+keeper_start build/debug
+keeper_start build/release
 status=0
 ./scripts/ctest-retry.py debug "$@" || status=1
 # Release: the suites labelled "release" (the product's, and the assertions' Release branch).
