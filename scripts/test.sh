@@ -21,7 +21,8 @@ cmake --build --preset release
 trap 'for b in debug release; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
 status=0
 ./scripts/ctest-retry.py debug "$@" || status=1
-# Release: the suites labelled "release" (the product's, and the assertions' Release branch).
+# Release: the suites the release preset's label filter picks (the product's, and the
+# assertions' Release branch).
 # A filter given on the command line may match none of them.
 if [ $# -gt 0 ]; then set -- --no-tests=ignore "$@"; fi
 ./scripts/ctest-retry.py release "$@" || status=1
