@@ -25,7 +25,8 @@ keeper_start build/debug
 keeper_start build/release
 status=0
 ./scripts/ctest-retry.py debug "$@" || status=1
-# Release: the suites labelled "release" (the product's, and the assertions' Release branch).
+# Release: the suites the release preset's label filter picks (the product's, and the
+# assertions' Release branch).
 # A filter given on the command line may match none of them.
 if [ $# -gt 0 ]; then set -- --no-tests=ignore "$@"; fi
 ./scripts/ctest-retry.py release "$@" || status=1

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ComPtr.h"
 #include "Helpers.h"
@@ -57,6 +58,87 @@ bool RotHasEntry(const std::wstring& name) {
     return bFound;
 }
 
+// The running object table as the bridge reaches it: its code is linked into this binary and
+// asks for the table through this module's import of GetRunningObjectTable. While this object
+// lives, that import hands out a table that passes every call on to the platform's own and
+// records each Revoke. Revoking a cookie nothing was published under changes nothing in the
+// platform's table, so only a record of the calls shows whether one was made.
+class CRevokeRecorder : public IRunningObjectTable {
+public:
+    CRevokeRecorder() : m_pSlot(ImportSlot(reinterpret_cast<void*>(&::GetRunningObjectTable))) {
+        EXPECT_NE(nullptr, m_pSlot) << "GetRunningObjectTable is not imported by this binary";
+        EXPECT_HR(S_OK, ::GetRunningObjectTable(0, &m_spTable));
+        s_pThis = this;
+        if (!m_pSlot) return;
+        m_pfnOriginal = *m_pSlot;
+        Patch(reinterpret_cast<void*>(&GetRecordingTable));
+    }
+    ~CRevokeRecorder() {
+        if (m_pSlot) Patch(m_pfnOriginal);
+        s_pThis = nullptr;
+    }
+    const std::vector<DWORD>& Revoked() const { return m_revoked; }
+    ULONG References() const { return m_cRef; }  // handed out and not yet released
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IRunningObjectTable) return E_NOINTERFACE;
+        *ppv = static_cast<IRunningObjectTable*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }
+    STDMETHODIMP Register(DWORD grf, IUnknown* p, IMoniker* pmk, DWORD* pdw) override {
+        return m_spTable->Register(grf, p, pmk, pdw);
+    }
+    STDMETHODIMP Revoke(DWORD dwCookie) override {
+        m_revoked.push_back(dwCookie);
+        return m_spTable->Revoke(dwCookie);
+    }
+    STDMETHODIMP IsRunning(IMoniker* pmk) override { return m_spTable->IsRunning(pmk); }
+    STDMETHODIMP GetObject(IMoniker* pmk, IUnknown** pp) override { return m_spTable->GetObject(pmk, pp); }
+    STDMETHODIMP NoteChangeTime(DWORD dw, FILETIME* pft) override { return m_spTable->NoteChangeTime(dw, pft); }
+    STDMETHODIMP GetTimeOfLastChange(IMoniker* pmk, FILETIME* pft) override {
+        return m_spTable->GetTimeOfLastChange(pmk, pft);
+    }
+    STDMETHODIMP EnumRunning(IEnumMoniker** pp) override { return m_spTable->EnumRunning(pp); }
+
+private:
+    // The platform's answer, with this table in place of its own when it hands one out.
+    static HRESULT WINAPI GetRecordingTable(DWORD dwReserved, IRunningObjectTable** ppTable) {
+        using Fn = HRESULT(WINAPI*)(DWORD, IRunningObjectTable**);
+        const HRESULT hr = reinterpret_cast<Fn>(s_pThis->m_pfnOriginal)(dwReserved, ppTable);
+        if (hr != S_OK) return hr;
+        (*ppTable)->Release();
+        return s_pThis->QueryInterface(IID_IRunningObjectTable, reinterpret_cast<void**>(ppTable));
+    }
+    // The slot of this module's import table that holds the function.
+    static void** ImportSlot(void* pfn) {
+        auto* pBase = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+        auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + reinterpret_cast<IMAGE_DOS_HEADER*>(pBase)->e_lfanew);
+        const DWORD rvaImports = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        for (auto* pDesc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + rvaImports); pDesc->Name; ++pDesc)
+            for (auto* pSlot = reinterpret_cast<void**>(pBase + pDesc->FirstThunk); *pSlot; ++pSlot)
+                if (*pSlot == pfn) return pSlot;
+        return nullptr;
+    }
+    void Patch(void* pfn) {
+        DWORD dwProtect = 0;
+        ::VirtualProtect(m_pSlot, sizeof(void*), PAGE_READWRITE, &dwProtect);
+        *m_pSlot = pfn;
+        ::VirtualProtect(m_pSlot, sizeof(void*), dwProtect, &dwProtect);
+    }
+
+    static CRevokeRecorder* s_pThis;
+    void** m_pSlot;
+    void* m_pfnOriginal = nullptr;
+    fw::ComPtr<IRunningObjectTable> m_spTable;
+    std::vector<DWORD> m_revoked;
+    ULONG m_cRef = 0;
+};
+CRevokeRecorder* CRevokeRecorder::s_pThis = nullptr;
+
 TEST(GraphEditState, FreshObjectIsIdleAndCloseCanBeRepeated) {
     test::AssertionCollector collector;
     CGraphEdit graphEdit;
@@ -95,6 +177,7 @@ TEST(GraphEditRot, NullArgumentsAreRefused) {
 }
 
 TEST(GraphEditRot, PublishedUnderItemMonikerAndRevokedByClose) {
+    CRevokeRecorder recorder;
     fw::ComPtr<IStream> spObject;
     ASSERT_HR(S_OK, ::CreateStreamOnHGlobal(nullptr, TRUE, &spObject));
     ULONG cRefBefore = test::RefCount(spObject);
@@ -112,15 +195,19 @@ TEST(GraphEditRot, PublishedUnderItemMonikerAndRevokedByClose) {
     ULONG cRefPublished = test::RefCount(spObject);
     EXPECT_GT(cRefPublished, cRefBefore);  // the table holds the object
 
-    // Cookie 0 (nothing published) revokes nothing: the real registration stays.
+    // Cookie 0 (nothing published) revokes nothing; the real registration stays.
     CGraphEdit::RemoveFromRot(0);
+    EXPECT_TRUE(recorder.Revoked().empty());
     EXPECT_TRUE(RotHasEntry(std::wstring(L"!") + szName));
     EXPECT_EQ(cRefPublished, test::RefCount(spObject));
 
+    const DWORD dwCookie = graphEdit.Cookie();
     graphEdit.Close();
+    EXPECT_EQ(std::vector<DWORD>{dwCookie}, recorder.Revoked());
     EXPECT_EQ(0u, graphEdit.Cookie());
     EXPECT_FALSE(RotHasEntry(std::wstring(L"!") + szName));
     EXPECT_EQ(cRefBefore, test::RefCount(spObject));
+    EXPECT_EQ(0u, recorder.References());  // every table handed out was released
 }
 
 TEST(GraphEditUnload, ChildThatObeysWmQuitEnds) {
