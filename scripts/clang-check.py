@@ -15,9 +15,9 @@ import shlex
 import subprocess
 import sys
 
-CLANG = "clang++-14"
+# The release's own clang (Debian's unversioned package: 14 on Debian 12, 19 on Debian 13).
+CLANG = "clang++"
 TARGET = "x86_64-w64-mingw32"
-GCC_CXX = "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++"
 MINGW_INCLUDE = "/usr/x86_64-w64-mingw32/include"
 PRODUCT_DIRS = ("app", "dialog", "graph", "viewer", "framework")
 
@@ -26,12 +26,24 @@ DROP_WITH_VALUE = {"-o", "-MF", "-MT", "-MQ"}
 DROP = {"-c", "-MD", "-MMD"}
 
 
-def system_includes():
+def gcc_cxx_includes(gcc):
+    """The C++ library folders the build's GCC searches, in its order (they name GCC's version)."""
+    listing = subprocess.run([gcc, "-xc++", "-E", "-v", os.devnull, "-o", os.devnull],
+                             capture_output=True, text=True, check=True).stderr.splitlines()
+    start = listing.index("#include <...> search starts here:") + 1
+    end = listing.index("End of search list.")
+    folders = [os.path.normpath(line.strip()) for line in listing[start:end]]
+    return [f for f in folders if "/include/c++" in f]
+
+
+def system_includes(gcc):
     """clang's own headers, GCC's C++ library for the target, then the mingw-w64 headers; not the host's."""
     resource = subprocess.run([CLANG, "-print-resource-dir"], capture_output=True, text=True,
                               check=True).stdout.strip()
-    folders = [os.path.join(resource, "include"), GCC_CXX, os.path.join(GCC_CXX, TARGET),
-               os.path.join(GCC_CXX, "backward"), MINGW_INCLUDE]
+    cxx = gcc_cxx_includes(gcc)
+    if not cxx:
+        sys.exit(f"clang-check: {gcc} names no C++ library folder")
+    folders = [os.path.join(resource, "include")] + cxx + [MINGW_INCLUDE]
     missing = [f for f in folders if not os.path.isdir(f)]
     if missing:
         sys.exit("clang-check: missing " + ", ".join(missing))
@@ -68,9 +80,12 @@ def main():
         sys.exit(__doc__)
     build_dir = os.path.abspath(sys.argv[1])
     source_dir = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    includes = system_includes()
-    failed = 0
     commands = list(product_commands(build_dir, source_dir))
+    if not commands:
+        sys.exit("clang-check: no product sources in " + os.path.join(build_dir, "compile_commands.json"))
+    # The build's own compiler (every product source is compiled by the same one).
+    includes = system_includes(commands[0][2][0])
+    failed = 0
     for relative, directory, gcc_arguments in commands:
         source = os.path.join(source_dir, relative)
         command = [CLANG, "--target=" + TARGET, "-fsyntax-only"] + includes + \
@@ -79,9 +94,8 @@ def main():
         if result.returncode != 0:
             print(f"clang-check: {relative} FAILED", flush=True)
             failed += 1
-    if not commands:
-        sys.exit("clang-check: no product sources in " + os.path.join(build_dir, "compile_commands.json"))
-    print(f"clang-check: {len(commands)} product sources, {failed} failed ({CLANG}, --target={TARGET})")
+    version = subprocess.run([CLANG, "-dumpversion"], capture_output=True, text=True).stdout.strip()
+    print(f"clang-check: {len(commands)} product sources, {failed} failed ({CLANG} {version}, --target={TARGET})")
     return 1 if failed else 0
 
 

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the demo need, if any is missing.
 # (clang: the fuzzer and the second compiler's check; python3: the test command's helpers.)
+# clang is the release's own (the unversioned packages: clang 14 on Debian 12, 19 on 13), so
+# nothing here names a version that only one release has; scripts call it as clang++.
 set -e
-PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 cmake ninja-build googletest xvfb xauth imagemagick clang-14 libclang-rt-14-dev python3"
+PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 cmake ninja-build googletest xvfb xauth imagemagick clang libclang-rt-dev python3"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

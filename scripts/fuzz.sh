@@ -13,7 +13,7 @@ case "$seconds" in
 esac
 
 ./scripts/deps.sh
-cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/fuzz
 
 build/fuzz/grf_corpus_check fuzz/corpus/seeds fuzz/corpus/regressions

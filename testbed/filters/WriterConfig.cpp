@@ -2,6 +2,8 @@
 
 #include "ConfigText.h"
 
+#include <cstdint>
+
 namespace tb {
 namespace {
 

@@ -1,7 +1,8 @@
 #include "TestSwitches.h"
 
-#include <cwchar>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 
 namespace grfpersist {

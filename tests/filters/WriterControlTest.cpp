@@ -2,6 +2,8 @@
 // configured results passed back, failing getters, refusal while active, and the journal.
 #include <windows.h>
 
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 #include "ComBstr.h"
