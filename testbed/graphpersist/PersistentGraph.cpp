@@ -27,6 +27,9 @@
 //                               graph manager inside is torn down (and stops its filters). Given
 //                               the same file as the writer stand-in's statejournal, the lines
 //                               show whether a filter was stopped before or by that teardown.
+//   GRFPERSIST_UNPINNED=1       the interface ids GraphEdit uses are not pinned (InterfacePins.h):
+//                               Wine unregisters each whenever its last stub goes, as it does
+//                               for a graph manager without this module (pinned)
 //   LT_SOAK_LEAK_KB=<n>         leak n KB (decimal, at most 1048576) of the process's heap each
 //                               time COM makes a stub manager for the graph, that is each time
 //                               the graph is handed to other processes afresh: once per "Show
@@ -183,7 +186,7 @@ HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
 // Neither is answered here (the graph manager inside answers as it always does).
 void CPersistentGraph::NoteMarshalling(REFIID riid) const {
     if (riid == IID_IMarshal) {
-        PinClientInterfaces();
+        if (!m_switches.bUnpinned) PinClientInterfaces();
     } else if (riid == IID_IExternalConnection && m_switches.cLeakKbPerHandOut > 0) {
         // Never freed, and written so that every page of it is committed.
         const SIZE_T cb = static_cast<SIZE_T>(m_switches.cLeakKbPerHandOut) * 1024;

@@ -66,6 +66,10 @@ HRESULT ReadTestSwitches(TestSwitches* pSwitches) {
     if (FAILED(hr)) return hr;
     hr = ReadVariable(L"GRFPERSIST_JOURNAL", &pSwitches->journal);
     if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"GRFPERSIST_UNPINNED", &value);
+    pSwitches->bUnpinned = hr == S_OK;
+    if (hr == S_OK && value != L"1") hr = E_INVALIDARG;
+    if (FAILED(hr)) return hr;
     hr = ReadVariable(L"LT_SOAK_LEAK_KB", &value);
     if (hr == S_OK && !ParseKilobytes(value, &pSwitches->cLeakKbPerHandOut)) hr = E_INVALIDARG;
     return FAILED(hr) ? hr : S_OK;

@@ -15,6 +15,7 @@ struct TestSwitches {
     bool bOverridePositions = false;  // GRFPERSIST_POSITION_HR is set
     HRESULT hrPositions = S_OK;       // its value
     std::wstring journal;             // GRFPERSIST_JOURNAL (empty: none)
+    bool bUnpinned = false;           // GRFPERSIST_UNPINNED=1
     unsigned cLeakKbPerHandOut = 0;   // LT_SOAK_LEAK_KB
 };
 
