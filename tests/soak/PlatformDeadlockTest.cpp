@@ -1,10 +1,10 @@
-// The soak, and through what it prints the test command's retry, name a stopped program Wine's
-// COM deadlock only when its dialog's thread waits in rpcrt4's RpcServerUnregisterIf
-// (PlatformDeadlock.h). A hang of the program's own must never be named so: it would be
-// retried or excused instead of failing. Here the dialog is held in a message box, after it
-// has served a GraphEdit, with the graph manager's interface pins off: the dialog's thread then
-// has itself been through RpcServerUnregisterIf, and returned, when GraphEdit let go, and the
-// stack the detector reads may hold traces of that call.
+// The soak names a stopped program Wine's COM deadlock (and the test command's summary repeats
+// the name) only when its dialog's thread waits in rpcrt4's RpcServerUnregisterIf
+// (PlatformDeadlock.h). A hang of the program's own must never be named so: it would be blamed
+// on Wine. Here the dialog is held in a message box, and in its wait for GraphEdit to quit,
+// after serving a GraphEdit with the graph manager's interface pins off: the dialog's thread
+// has then itself been through RpcServerUnregisterIf, and returned, when GraphEdit let go, and
+// the stack the detector reads may hold traces of that call.
 #include <windows.h>
 
 #include <gtest/gtest.h>
