@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "InterfacePins.h"
 #include "PersistentGraph.h"
 
 using grfpersist::CPersistentGraph;
@@ -100,8 +101,12 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void**
     return g_factory.QueryInterface(riid, ppv);
 }
 
+// Not while a stub of the interface pins still points at this module's code: COM releases
+// those when their apartment ends, before it asks.
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
-    return (CPersistentGraph::LiveObjects() == 0 && g_cLocks == 0) ? S_OK : S_FALSE;
+    if (CPersistentGraph::LiveObjects() != 0 || g_cLocks != 0 || grfpersist::PinsAlive()) return S_FALSE;
+    grfpersist::DropDeadPins();
+    return S_OK;
 }
 
 // Takes CLSID_FilterGraph over from quartz.dll: only ever done in a test prefix.

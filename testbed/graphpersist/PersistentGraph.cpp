@@ -27,6 +27,15 @@
 //                               graph manager inside is torn down (and stops its filters). Given
 //                               the same file as the writer stand-in's statejournal, the lines
 //                               show whether a filter was stopped before or by that teardown.
+//   GRFPERSIST_UNPINNED=1       the interface ids GraphEdit uses are not pinned (InterfacePins.h):
+//                               Wine unregisters each whenever its last stub goes, as it does
+//                               for a graph manager without this module (pinned)
+//   LT_SOAK_LEAK_KB=<n>         leak n KB (decimal, at most 1048576) of the process's heap each
+//                               time COM makes a stub manager for the graph, that is each time
+//                               the graph is handed to other processes afresh: once per "Show
+//                               graph" (its registration in the running object table, which
+//                               GraphEdit then binds through). Proves that the soak's verdict
+//                               catches a leak of that size (0, or unset: none)
 // A value that does not parse makes CreateInstance fail with E_INVALIDARG.
 #include "PersistentGraph.h"
 
@@ -36,6 +45,7 @@
 #include "GraphLoad.h"
 #include "GraphSave.h"
 #include "GrfFormat.h"
+#include "InterfacePins.h"
 
 namespace grfpersist {
 namespace {
@@ -155,6 +165,7 @@ HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (IsWithheld(riid)) return E_NOINTERFACE;
+    NoteMarshalling(riid);
     if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IPersistStream) {
         *ppv = static_cast<IPersistStream*>(this);
         AddRef();
@@ -167,6 +178,21 @@ HRESULT CPersistentGraph::QueryInterface(REFIID riid, void** ppv) {
     }
     if (!m_pInner) return E_NOINTERFACE;
     return m_pInner->QueryInterface(riid, ppv);
+}
+
+// COM's marshaller asks the object for IMarshal each time it marshals one of the object's
+// interfaces (before it makes any stub), and for IExternalConnection only when it makes the
+// object's stub manager, which lives while anything outside the apartment holds the object.
+// Neither is answered here (the graph manager inside answers as it always does).
+void CPersistentGraph::NoteMarshalling(REFIID riid) const {
+    if (riid == IID_IMarshal) {
+        if (!m_switches.bUnpinned) PinClientInterfaces();
+    } else if (riid == IID_IExternalConnection && m_switches.cLeakKbPerHandOut > 0) {
+        // Never freed, and written so that every page of it is committed.
+        const SIZE_T cb = static_cast<SIZE_T>(m_switches.cLeakKbPerHandOut) * 1024;
+        void* pLeak = ::HeapAlloc(::GetProcessHeap(), 0, cb);
+        if (pLeak) ::FillMemory(pLeak, cb, 0xA5);
+    }
 }
 
 ULONG CPersistentGraph::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_cRef)); }

@@ -42,6 +42,9 @@ private:
     ~CPersistentGraph();
 
     bool IsWithheld(REFIID riid) const;
+    // Pins the interfaces GraphEdit uses before the graph is first marshalled (see
+    // InterfacePins.h); leaks for the soak's leak switch.
+    void NoteMarshalling(REFIID riid) const;
 
     HRESULT CreateInner();
     void StopFiltersLeftActive();

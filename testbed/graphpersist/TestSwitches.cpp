@@ -28,6 +28,16 @@ bool ParseHresult(const std::wstring& text, HRESULT* phr) {
     return true;
 }
 
+// A whole number of kilobytes, decimal, at most 1 GB.
+bool ParseKilobytes(const std::wstring& text, unsigned* pcKb) {
+    if (text.empty() || !std::iswdigit(text[0])) return false;
+    wchar_t* pEnd = nullptr;
+    const unsigned long long n = std::wcstoull(text.c_str(), &pEnd, 10);
+    if (*pEnd != L'\0' || n > (1u << 20)) return false;
+    *pcKb = static_cast<unsigned>(n);
+    return true;
+}
+
 bool ParseHidden(const std::wstring& text, TestSwitches* pSwitches) {
     for (size_t iStart = 0;;) {
         size_t iEnd = text.find(L',', iStart);
@@ -56,6 +66,13 @@ HRESULT ReadTestSwitches(TestSwitches* pSwitches) {
     if (hr == S_OK && !ParseHresult(value, &pSwitches->hrPositions)) hr = E_INVALIDARG;
     if (FAILED(hr)) return hr;
     hr = ReadVariable(L"GRFPERSIST_JOURNAL", &pSwitches->journal);
+    if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"GRFPERSIST_UNPINNED", &value);
+    pSwitches->bUnpinned = hr == S_OK;
+    if (hr == S_OK && value != L"1") hr = E_INVALIDARG;
+    if (FAILED(hr)) return hr;
+    hr = ReadVariable(L"LT_SOAK_LEAK_KB", &value);
+    if (hr == S_OK && !ParseKilobytes(value, &pSwitches->cLeakKbPerHandOut)) hr = E_INVALIDARG;
     return FAILED(hr) ? hr : S_OK;
 }
 

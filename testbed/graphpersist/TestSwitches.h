@@ -15,6 +15,8 @@ struct TestSwitches {
     bool bOverridePositions = false;  // GRFPERSIST_POSITION_HR is set
     HRESULT hrPositions = S_OK;       // its value
     std::wstring journal;             // GRFPERSIST_JOURNAL (empty: none)
+    bool bUnpinned = false;           // GRFPERSIST_UNPINNED=1
+    unsigned cLeakKbPerHandOut = 0;   // LT_SOAK_LEAK_KB
 };
 
 // E_INVALIDARG for a value that does not parse (an unknown interface name, say): a test that

@@ -10,19 +10,19 @@ namespace {
 
 // How far into RpcServerUnregisterIf a return address may point: the function's wait is a few
 // hundred bytes in (0x35c in Wine 8.0's build).
-const ULONG_PTR kFunctionSpan = 0x800;
+const ULONG_PTR kUnregisterSpan = 0x800;
 // How much of the stack above the thread's stack pointer is searched.
 const SIZE_T kStackSearchBytes = 256 * 1024;
 
-// rpcrt4.dll's load address in that process; 0 when it has none or the list cannot be read.
-ULONG_PTR RemoteRpcrt4Base(HANDLE hProcess) {
+// The module's load address in that process; 0 when it has none or the list cannot be read.
+ULONG_PTR RemoteModuleBase(HANDLE hProcess, const wchar_t* pszModule) {
     HMODULE rghModules[512];
     DWORD cb = 0;
     if (!::EnumProcessModulesEx(hProcess, rghModules, sizeof(rghModules), &cb, LIST_MODULES_ALL)) return 0;
     const DWORD cModules = std::min<DWORD>(cb / sizeof(HMODULE), ARRAYSIZE(rghModules));
     for (DWORD i = 0; i < cModules; ++i) {
         wchar_t szName[MAX_PATH];
-        if (::GetModuleBaseNameW(hProcess, rghModules[i], szName, MAX_PATH) && lstrcmpiW(szName, L"rpcrt4.dll") == 0)
+        if (::GetModuleBaseNameW(hProcess, rghModules[i], szName, MAX_PATH) && lstrcmpiW(szName, pszModule) == 0)
             return reinterpret_cast<ULONG_PTR>(rghModules[i]);
     }
     return 0;
@@ -45,11 +45,12 @@ ULONG_PTR StackPointer(DWORD dwThreadId) {
 
 }  // namespace
 
-bool WaitsInRpcServerUnregisterIf(HANDLE hProcess, DWORD dwThreadId) {
-    // The function's offset in rpcrt4.dll is the same in every process of this system.
-    HMODULE hLocal = ::LoadLibraryW(L"rpcrt4.dll");
-    FARPROC pfn = hLocal ? ::GetProcAddress(hLocal, "RpcServerUnregisterIf") : nullptr;
-    const ULONG_PTR remoteBase = RemoteRpcrt4Base(hProcess);
+bool StackReturnsInto(HANDLE hProcess, DWORD dwThreadId, const wchar_t* pszModule, const char* pszFunction,
+                      ULONG_PTR cbSpan) {
+    // A system DLL's offsets are the same in every process of this system.
+    HMODULE hLocal = ::LoadLibraryW(pszModule);
+    FARPROC pfn = hLocal ? ::GetProcAddress(hLocal, pszFunction) : nullptr;
+    const ULONG_PTR remoteBase = RemoteModuleBase(hProcess, pszModule);
     const ULONG_PTR rsp = StackPointer(dwThreadId);
     if (!pfn || remoteBase == 0 || rsp == 0) return false;
     const ULONG_PTR first = remoteBase + (reinterpret_cast<ULONG_PTR>(pfn) - reinterpret_cast<ULONG_PTR>(hLocal));
@@ -63,8 +64,12 @@ bool WaitsInRpcServerUnregisterIf(HANDLE hProcess, DWORD dwThreadId) {
         return false;
     stack.resize(cbRead / sizeof(ULONG_PTR));
     for (ULONG_PTR value : stack)
-        if (value > first && value < first + kFunctionSpan) return true;
+        if (value > first && value < first + cbSpan) return true;
     return false;
+}
+
+bool WaitsInRpcServerUnregisterIf(HANDLE hProcess, DWORD dwThreadId) {
+    return StackReturnsInto(hProcess, dwThreadId, L"rpcrt4.dll", "RpcServerUnregisterIf", kUnregisterSpan);
 }
 
 }  // namespace soak

@@ -10,9 +10,15 @@
 
 namespace soak {
 
-// Whether the thread's stack holds a return address into rpcrt4.dll's RpcServerUnregisterIf,
-// read from outside its process (hProcess needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ).
-// False when it does not, or when anything cannot be read.
+// Whether the thread's stack, from its stack pointer up, holds a return address into the first
+// cbSpan bytes of the module's exported function: a call from there has not returned. Read
+// from outside its process while the thread is suspended (hProcess needs
+// PROCESS_QUERY_INFORMATION and PROCESS_VM_READ). False when it does not, or when anything
+// cannot be read.
+bool StackReturnsInto(HANDLE hProcess, DWORD dwThreadId, const wchar_t* pszModule, const char* pszFunction,
+                      ULONG_PTR cbSpan);
+
+// The deadlock above: a return address into rpcrt4.dll's RpcServerUnregisterIf.
 bool WaitsInRpcServerUnregisterIf(HANDLE hProcess, DWORD dwThreadId);
 
 }  // namespace soak

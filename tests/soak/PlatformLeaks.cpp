@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "PlatformDeadlock.h"
 #include "ProcessMeter.h"
 
 namespace soak {
@@ -15,7 +16,10 @@ namespace {
 const int kWarmUps = 2;
 const int kMeasured = 10;
 const DWORD kChildTimeoutMs = 5000;
-const DWORD kRemoteTimeoutMs = 5 * 60 * 1000;
+// soak_remote.exe prints a line every tenth of its clients: one whose output has not grown for
+// this long has stopped (on a loaded machine a tenth of 200 clients takes about a minute).
+const DWORD kRemoteStallMs = 4 * 60 * 1000;
+const DWORD kRemotePollMs = 5000;
 
 DWORD OwnHandles() {
     return CountHandles(::GetCurrentProcess(), ::GetCurrentProcessId());
@@ -75,6 +79,28 @@ bool Failed(std::string* pError, const char* pszWhy) {
     return false;
 }
 
+LONGLONG FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Waits for the process to end while its output grows; false when it stopped growing first.
+bool WaitWhileWriting(HANDLE hProcess, const std::wstring& output) {
+    LONGLONG cbSeen = -1;
+    DWORD dwGrewAt = ::GetTickCount();
+    while (::WaitForSingleObject(hProcess, kRemotePollMs) != WAIT_OBJECT_0) {
+        const LONGLONG cb = FileSize(output);
+        if (cb != cbSeen) {
+            cbSeen = cb;
+            dwGrewAt = ::GetTickCount();
+        } else if (::GetTickCount() - dwGrewAt >= kRemoteStallMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The value of the "per-client-bytes <n>" line of the file; false when there is none.
 bool ReadPerClientBytes(const std::wstring& path, double* pcb) {
     FILE* pFile = _wfopen(path.c_str(), L"r");
@@ -107,17 +133,21 @@ bool MeasureRemoteClientGrowth(PlatformLeaks* pLeaks, const std::wstring& graphP
                                            &si, &pi);
     ::CloseHandle(hOutput);
     if (!bStarted) return Failed(pError, "starting soak_remote.exe failed");
-    const DWORD dwWait = ::WaitForSingleObject(pi.hProcess, kRemoteTimeoutMs);
+    const bool bEnded = WaitWhileWriting(pi.hProcess, output);
+    const bool bDeadlocked = !bEnded && WaitsInRpcServerUnregisterIf(pi.hProcess, pi.dwThreadId);
     DWORD dwExit = 1;
-    if (dwWait != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 1);
+    if (!bEnded) ::TerminateProcess(pi.hProcess, 1);
     else ::GetExitCodeProcess(pi.hProcess, &dwExit);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     double cb = 0;
     const bool bRead = ReadPerClientBytes(output, &cb);
-    ::DeleteFileW(output.c_str());
-    if (dwWait != WAIT_OBJECT_0) return Failed(pError, "soak_remote.exe did not end within 5 minutes (deadlocked)");
-    if (dwExit != 0 || !bRead) return Failed(pError, "soak_remote.exe failed");
+    if (bEnded) ::DeleteFileW(output.c_str());  // else kept, to show how far it came
+    if (bDeadlocked)
+        return Failed(pError, "soak_remote.exe stopped.\nplatform deadlock: its main thread waits in rpcrt4's "
+                              "RpcServerUnregisterIf (PlatformDeadlock.h)");
+    if (!bEnded) return Failed(pError, "soak_remote.exe stopped: its output did not grow for 4 minutes");
+    if (dwExit != 0 || !bRead) return Failed(pError, "soak_remote.exe failed (its failed clients are in its output)");
     pLeaks->cbPerRemoteClient = cb > 0 ? cb : 0;
     return true;
 }

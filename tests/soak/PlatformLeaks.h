@@ -34,8 +34,8 @@ bool MeasurePlatformLeaks(PlatformLeaks* pLeaks, std::string* pError);
 // Private bytes: runs soak_remote.exe (beside this executable) with that many clients reading
 // the graph of the file, a process that does only the platform's part of "Show graph", and
 // takes its figure per client. False (with the reason, the figure left 0) when it failed or
-// did not end in time: Wine 8 can deadlock a process serving such reads (a released stub's
-// RpcServerUnregisterIf waits, on the apartment's thread, for a call queued to that thread).
+// stopped making progress; when it stopped in Wine's COM deadlock (PlatformDeadlock.h) the
+// reason says so on a line of its own that begins "platform deadlock:".
 bool MeasureRemoteClientGrowth(PlatformLeaks* pLeaks, const std::wstring& graphPath, int cClients,
                                std::string* pError);
 

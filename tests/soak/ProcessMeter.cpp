@@ -122,6 +122,53 @@ bool CountGraphEditProcesses(DWORD* pcProcesses) {
     return true;
 }
 
+namespace {
+
+std::vector<DWORD> GraphEditProcessIds() {
+    std::vector<DWORD> ids;
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL bMore = ::Process32FirstW(hSnapshot, &entry); bMore; bMore = ::Process32NextW(hSnapshot, &entry))
+        if (::lstrcmpiW(entry.szExeFile, L"graphedt.exe") == 0) ids.push_back(entry.th32ProcessID);
+    ::CloseHandle(hSnapshot);
+    return ids;
+}
+
+void PostQuitToThreads(DWORD dwProcessId) {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE) return;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL bMore = ::Thread32First(hSnapshot, &entry); bMore; bMore = ::Thread32Next(hSnapshot, &entry))
+        if (entry.th32OwnerProcessID == dwProcessId) ::PostThreadMessageW(entry.th32ThreadID, WM_QUIT, 0, 0);
+    ::CloseHandle(hSnapshot);
+}
+
+// WM_QUIT until it ends (a GraphEdit still starting has no message queue to take it yet);
+// ended by force when it does not within dwTimeoutMs.
+void EndGraphEdit(DWORD dwProcessId, DWORD dwTimeoutMs) {
+    HANDLE hProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, dwProcessId);
+    if (!hProcess) return;
+    const DWORD kRetryMs = 50;
+    DWORD dwWaited = 0;
+    for (; dwWaited < dwTimeoutMs; dwWaited += kRetryMs) {
+        PostQuitToThreads(dwProcessId);
+        if (::WaitForSingleObject(hProcess, kRetryMs) == WAIT_OBJECT_0) break;
+    }
+    if (dwWaited >= dwTimeoutMs) ::TerminateProcess(hProcess, 1);
+    ::CloseHandle(hProcess);
+}
+
+}  // namespace
+
+int EndGraphEditProcesses(DWORD dwTimeoutMs) {
+    const std::vector<DWORD> ids = GraphEditProcessIds();
+    for (DWORD dwProcessId : ids) EndGraphEdit(dwProcessId, dwTimeoutMs);
+    return static_cast<int>(ids.size());
+}
+
 DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId) {
     ResourceSample sample;
     return Handles(hProcess, dwProcessId, sample) ? sample.cHandles : 0;

@@ -36,6 +36,10 @@ DWORD CountHandles(HANDLE hProcess, DWORD dwProcessId);
 // The graphedt.exe processes running anywhere in the prefix; false when they cannot be listed.
 bool CountGraphEditProcesses(DWORD* pcProcesses);
 
+// Ends every graphedt.exe running in the prefix as the program ends one (WM_QUIT), by force
+// after dwTimeoutMs; the number there was.
+int EndGraphEditProcesses(DWORD dwTimeoutMs);
+
 // hProcess needs PROCESS_QUERY_INFORMATION, PROCESS_VM_READ and PROCESS_DUP_HANDLE. A figure that cannot be read
 // stays 0; pbComplete (when given) says whether every read that should work did.
 ResourceSample Measure(HANDLE hProcess, DWORD dwProcessId, bool* pbComplete = nullptr);

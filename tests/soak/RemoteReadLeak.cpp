@@ -1,12 +1,13 @@
 // soak_remote.exe <clients> <graph.grf>: what serving GraphEdit's reads costs this process on
-// this platform, with none of the program's code. It loads the graph, then for each client
-// publishes it in the running object table (as the program does for each GraphEdit), starts a
-// copy of itself ("client") that binds to it there, reads its filters and pins as GraphEdit
-// does, lets go and ends, and answers that client's calls meanwhile; then revokes it. It
-// prints its private bytes and threads every tenth of the clients, and last the growth per
-// client between the two ends of the run, each end the lowest of ten samples (the heap's own
-// ups and downs are larger than a few kilobytes) and less the stacks of threads started
-// meanwhile, as "per-client-bytes <n>" for soak.exe.
+// this platform, with none of the program's code. It loads the graph through the registered
+// graph manager (the test bed's, as the program does, so the interface ids GraphEdit uses stay
+// registered here too: InterfacePins.h), then for each client publishes it in the running
+// object table (as the program does for each GraphEdit), starts a copy of itself ("client")
+// that binds to it there, reads its filters and pins as GraphEdit does, lets go and ends, and
+// answers that client's calls meanwhile; then revokes it. A client that fails is printed with
+// the reason (launch, time-out, binding, reading). It prints its private bytes every tenth of
+// the clients, and last the growth per client between the two ends of the run, net of thread
+// stacks and each end the lowest of ten samples, as "per-client-bytes <n>" for soak.exe.
 //
 // The publication is renewed for each client because the table's entry no longer reaches the
 // object once a client that bound through it has let go (Wine 8: GetObject then answers
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <cwchar>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "PlatformLeaks.h"
@@ -97,29 +99,51 @@ void ReadState(IFilterGraph* pGraph) {
         pSeeking->Release();
 }
 
+// How a client ended: its exit code.
+enum ClientExit : DWORD {
+    kClientRead = 0,        // read the graph's state, filters and pins
+    kClientNoTable = 1,     // the running object table or its list could not be had
+    kClientNotBound = 2,    // no entry of the table gave an object (GetObject: S_FALSE or a failure)
+    kClientNotAGraph = 3,   // the object bound to did not give IFilterGraph
+    kClientNoPins = 4,      // bound, but read no pin
+};
+
+const char* ClientFailure(DWORD dwExit) {
+    switch (dwExit) {
+    case kClientNoTable: return "binding: no running object table";
+    case kClientNotBound: return "binding: no entry of the running object table gave an object";
+    case kClientNotAGraph: return "binding: the object bound to has no IFilterGraph";
+    case kClientNoPins: return "reading: bound, but no pin was read";
+    default: return "ended with an unexpected exit code";
+    }
+}
+
 // The client: binds to the first published graph, reads its state, every filter and pin, lets
-// go; exit code 0 when it read pins.
-int ReadPublishedGraph() {
+// go.
+ClientExit ReadPublishedGraph() {
     IRunningObjectTable* pROT = nullptr;
     IEnumMoniker* pEnum = nullptr;
-    if (FAILED(::GetRunningObjectTable(0, &pROT)) || FAILED(pROT->EnumRunning(&pEnum))) return 1;
-    int nExit = 1;
+    if (FAILED(::GetRunningObjectTable(0, &pROT)) || FAILED(pROT->EnumRunning(&pEnum))) return kClientNoTable;
+    ClientExit eExit = kClientNotBound;
     IMoniker* pMoniker = nullptr;
-    while (nExit != 0 && pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
+    while (eExit != kClientRead && pEnum->Next(1, &pMoniker, nullptr) == S_OK) {
         IUnknown* pObject = nullptr;
         IFilterGraph* pGraph = nullptr;
-        if (pROT->GetObject(pMoniker, &pObject) == S_OK && pObject &&
-            SUCCEEDED(pObject->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&pGraph)))) {
-            ReadState(pGraph);
-            nExit = ReadFilters(pGraph) > 0 ? 0 : 3;
-            pGraph->Release();
+        if (pROT->GetObject(pMoniker, &pObject) == S_OK && pObject) {
+            if (SUCCEEDED(pObject->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&pGraph)))) {
+                ReadState(pGraph);
+                eExit = ReadFilters(pGraph) > 0 ? kClientRead : kClientNoPins;
+                pGraph->Release();
+            } else if (eExit == kClientNotBound) {
+                eExit = kClientNotAGraph;
+            }
         }
         if (pObject) pObject->Release();
         pMoniker->Release();
     }
     pEnum->Release();
     pROT->Release();
-    return nExit;
+    return eExit;
 }
 
 IGraphBuilder* LoadGraph(const wchar_t* pszPath) {
@@ -141,17 +165,14 @@ IGraphBuilder* LoadGraph(const wchar_t* pszPath) {
     return SUCCEEDED(hr) ? pGraph : nullptr;
 }
 
-// Publishes the graph, runs one client to its end while answering its calls, revokes.
-bool ServeOneClient(IGraphBuilder* pGraph) {
-    IRunningObjectTable* pROT = nullptr;
-    IMoniker* pMoniker = nullptr;
-    DWORD dwCookie = 0;
-    wchar_t szName[64];
-    std::swprintf(szName, 64, L"FilterGraph %08x pid %08x", static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(pGraph)),
-                  static_cast<unsigned>(::GetCurrentProcessId()));
-    if (FAILED(::GetRunningObjectTable(0, &pROT))) return false;
-    bool bOk = SUCCEEDED(::CreateItemMoniker(L"!", szName, &pMoniker)) &&
-               SUCCEEDED(pROT->Register(0, pGraph, pMoniker, &dwCookie));
+std::string Printed(const char* pszFormat, unsigned long value) {
+    char sz[160];
+    std::snprintf(sz, sizeof(sz), pszFormat, value);
+    return sz;
+}
+
+// Starts one client and waits for its end while answering its calls; why it failed, or empty.
+std::string RunClient() {
     wchar_t szSelf[MAX_PATH];
     ::GetModuleFileNameW(nullptr, szSelf, MAX_PATH);
     wchar_t szCommand[MAX_PATH + 16];
@@ -159,18 +180,83 @@ bool ServeOneClient(IGraphBuilder* pGraph) {
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    bOk = bOk && ::CreateProcessW(szSelf, szCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    if (pi.hProcess) {
-        DWORD dwIndex = 0, dwExit = 1;
-        bOk = ::CoWaitForMultipleHandles(0, kClientTimeoutMs, 1, &pi.hProcess, &dwIndex) == S_OK &&
-              ::GetExitCodeProcess(pi.hProcess, &dwExit) && dwExit == 0;
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
+    if (!::CreateProcessW(szSelf, szCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return Printed("launch: CreateProcessW failed, error %lu", ::GetLastError());
+    DWORD dwIndex = 0, dwExit = 0;
+    const HRESULT hrWait = ::CoWaitForMultipleHandles(0, kClientTimeoutMs, 1, &pi.hProcess, &dwIndex);
+    std::string failure;
+    if (hrWait == RPC_S_CALLPENDING) {
+        failure = Printed("time-out: the client still ran after %lu ms (ended by force)", kClientTimeoutMs);
+        ::TerminateProcess(pi.hProcess, 1);
+    } else if (hrWait != S_OK) {
+        failure = Printed("waiting for the client failed, 0x%08lX", static_cast<unsigned long>(hrWait));
+    } else if (!::GetExitCodeProcess(pi.hProcess, &dwExit)) {
+        failure = Printed("the client's exit code could not be read, error %lu", ::GetLastError());
+    } else if (dwExit != kClientRead) {
+        failure = std::string(ClientFailure(dwExit)) + Printed(" (exit code %lu)", dwExit);
     }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return failure;
+}
+
+// Publishes the graph, runs one client to its end while answering its calls, revokes. Why the
+// client failed, or empty.
+std::string ServeOneClient(IGraphBuilder* pGraph) {
+    IRunningObjectTable* pROT = nullptr;
+    IMoniker* pMoniker = nullptr;
+    DWORD dwCookie = 0;
+    wchar_t szName[64];
+    std::swprintf(szName, 64, L"FilterGraph %08x pid %08x", static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(pGraph)),
+                  static_cast<unsigned>(::GetCurrentProcessId()));
+    HRESULT hr = ::GetRunningObjectTable(0, &pROT);
+    if (FAILED(hr)) return Printed("publishing: GetRunningObjectTable failed, 0x%08lX", static_cast<unsigned long>(hr));
+    hr = ::CreateItemMoniker(L"!", szName, &pMoniker);
+    if (SUCCEEDED(hr)) hr = pROT->Register(0, pGraph, pMoniker, &dwCookie);
+    const std::string failure =
+        SUCCEEDED(hr) ? RunClient() : Printed("publishing: Register failed, 0x%08lX", static_cast<unsigned long>(hr));
     if (dwCookie) pROT->Revoke(dwCookie);
     if (pMoniker) pMoniker->Release();
     pROT->Release();
-    return bOk;
+    return failure;
+}
+
+// Private bytes less the stacks of this process's threads. Wine commits a thread's whole
+// stack, and the platform's RPC runtime starts a thread now and then when calls overlap, more
+// often the busier the machine: counted in, each such thread would add a megabyte of growth
+// that has nothing to do with what a client leaves behind (the soak judges threads by their
+// own count).
+double NetPrivateBytes() {
+    return static_cast<double>(PrivateBytes()) - static_cast<double>(OwnThreads()) * soak::kThreadStackBytes;
+}
+
+// Serves that many clients and returns the growth per client of the net private bytes between
+// the two ends of the run, each end the lowest of kEndSamples samples (the heap's own ups and
+// downs are larger than a few kilobytes). Prints the growth every tenth of the clients.
+double ServeAndMeasure(IGraphBuilder* pGraph, int cClients, int* pcFailed) {
+    const double cbStart = NetPrivateBytes();
+    std::printf("after warm-up: private %zu KB, threads %lu\n", PrivateBytes() / 1024, OwnThreads());
+    std::vector<double> samples;
+    for (int i = 1; i <= cClients; ++i) {
+        const std::string failure = ServeOneClient(pGraph);
+        if (!failure.empty()) {
+            ++*pcFailed;
+            std::printf("client %d failed: %s\n", i, failure.c_str());
+        }
+        samples.push_back(NetPrivateBytes());
+        if (i % (cClients / 10) == 0 || i == cClients) {
+            const double growthKb = (samples.back() - cbStart) / 1024;
+            std::printf("%5d clients: private less stacks %+8.0f KB (%+.2f KB a client), threads %lu, failed "
+                        "clients %d\n", i, growthKb, growthKb / i, OwnThreads(), *pcFailed);
+            std::fflush(stdout);
+        }
+    }
+    const double cbFirst = *std::min_element(samples.begin(), samples.begin() + kEndSamples);
+    const double cbLast = *std::min_element(samples.end() - kEndSamples, samples.end());
+    const double cbPerClient = (cbLast - cbFirst) / (cClients - kEndSamples);
+    std::printf("growth per client from client %d to %d (private less stacks, each end the lowest of %d): "
+                "%+.2f KB\n", kEndSamples, cClients, kEndSamples, cbPerClient / 1024);
+    return cbPerClient;
 }
 
 }  // namespace
@@ -178,9 +264,9 @@ bool ServeOneClient(IGraphBuilder* pGraph) {
 int wmain(int argc, wchar_t** argv) {
     ::CoInitialize(nullptr);
     if (argc == 2 && std::wcscmp(argv[1], L"client") == 0) {
-        const int nExit = ReadPublishedGraph();
+        const ClientExit eExit = ReadPublishedGraph();
         ::CoUninitialize();
-        return nExit;
+        return static_cast<int>(eExit);
     }
     const int cClients = argc == 3 ? std::wcstol(argv[1], nullptr, 10) : 0;
     IGraphBuilder* pGraph = cClients >= 2 * kEndSamples ? LoadGraph(argv[2]) : nullptr;
@@ -188,33 +274,12 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: soak_remote <clients, 20 or more> <graph.grf that loads>\n");
         return 2;
     }
-    for (int i = 0; i < 5; ++i) ServeOneClient(pGraph);  // warm-up: code loaded, caches filled
-    const SIZE_T cbStart = PrivateBytes();
-    std::printf("after warm-up: private %zu KB, threads %lu\n", cbStart / 1024, OwnThreads());
-    std::vector<SIZE_T> samples;
-    DWORD cThreadsFirst = 0;
-    int cFailed = 0;
-    for (int i = 1; i <= cClients; ++i) {
-        if (!ServeOneClient(pGraph)) ++cFailed;
-        samples.push_back(PrivateBytes());
-        if (i == kEndSamples) cThreadsFirst = OwnThreads();
-        if (i % (cClients / 10) == 0 || i == cClients) {
-            const double growthKb = (static_cast<double>(samples.back()) - static_cast<double>(cbStart)) / 1024;
-            std::printf("%5d clients: private %+8.0f KB (%+.2f KB a client), threads %lu, failed clients %d\n", i,
-                        growthKb, growthKb / i, OwnThreads(), cFailed);
-            std::fflush(stdout);
-        }
+    for (int i = 0; i < 5; ++i) {  // warm-up: code loaded, caches filled
+        const std::string failure = ServeOneClient(pGraph);
+        if (!failure.empty()) std::printf("warm-up client %d failed: %s\n", i + 1, failure.c_str());
     }
-    const double cbFirst = static_cast<double>(*std::min_element(samples.begin(), samples.begin() + kEndSamples));
-    const double cbLast = static_cast<double>(*std::min_element(samples.end() - kEndSamples, samples.end()));
-    // Threads the platform's RPC runtime started meanwhile bring whole stacks; the soak allows
-    // those through its thread check, so they are not part of the figure per client.
-    const long cNewThreads = std::max(0L, static_cast<long>(OwnThreads()) - static_cast<long>(cThreadsFirst));
-    const double cbThreads = static_cast<double>(cNewThreads * soak::kThreadStackBytes);
-    const double cbPerClient = (cbLast - cbFirst - cbThreads) / (cClients - kEndSamples);
-    std::printf("growth per client from client %d to %d (each end the lowest of %d, less %ld new threads' "
-                "stacks): %+.2f KB\n",
-                kEndSamples, cClients, kEndSamples, cNewThreads, cbPerClient / 1024);
+    int cFailed = 0;
+    const double cbPerClient = ServeAndMeasure(pGraph, cClients, &cFailed);
     std::printf("per-client-bytes %.0f\n", cbPerClient);
     pGraph->Release();
     ::CoUninitialize();
