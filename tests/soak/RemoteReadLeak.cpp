@@ -190,7 +190,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     for (int i = 0; i < 5; ++i) ServeOneClient(pGraph);  // warm-up: code loaded, caches filled
     const SIZE_T cbStart = PrivateBytes();
-    std::printf("after warm-up: private %zu KB, threads %lu\n", cbStart / 1024, OwnThreads());
+    std::printf("after warm-up: private %zu KB, threads %lu\n", static_cast<size_t>(cbStart / 1024), OwnThreads());
     std::vector<SIZE_T> samples;
     DWORD cThreadsFirst = 0;
     int cFailed = 0;
