@@ -14,9 +14,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # A prefix made before Wine's 32-bit side was installed runs no 32-bit program ("could not load
-# kernel32.dll"): its SysWOW64 stays empty. Once that side is installed it is made again.
+# kernel32.dll"): its SysWOW64 stays empty. Once that side runs here it is made again.
 if [ -f "$WINEPREFIX/.lathmere-ready" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
-   dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+   "$(dirname "$0")/wine32-check.sh" >/dev/null 2>&1; then
   echo "Wine prefix $WINEPREFIX lacks the 32-bit side: making it again"
   wineserver -k 2>/dev/null || true
   rm -f "$WINEPREFIX/.lathmere-ready"

@@ -11,10 +11,12 @@ for preset in debug-x86 release-x86; do
   cmake --preset $preset >/dev/null
   cmake --build --preset $preset
 done
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-  echo "test-x86: Wine's 32-bit side (wine32:i386) is not installed, scripts/deps-x86.sh says why:" \
-       "the x86 program is built but its suites did NOT run" >&2
-  exit 1
+# Where Wine cannot run x86 programs at all, the suites cannot run: said plainly, and a failure
+# only when LT_X86_REQUIRED=1 (the x64 suites' result stands alone otherwise).
+if ! why=$(./scripts/wine32-check.sh); then
+  echo "test-x86: the x86 suites did NOT run: $why. The x86 program and its tests are built." >&2
+  [ "${LT_X86_REQUIRED:-0}" = 1 ] && exit 1
+  exit 0
 fi
 ./scripts/prefix.sh build/debug-x86 headless build/debug
 ./scripts/prefix.sh build/release-x86 headless build/release
