@@ -54,12 +54,12 @@ public:
     }
     ~CHiddenServer() {
         HKEY hKey = nullptr;
-        if (!m_bHidden || ::RegCreateKeyExW(HKEY_CLASSES_ROOT, m_key.c_str(), 0, nullptr, 0, KEY_WRITE | m_view, nullptr,
-                                            &hKey, nullptr) != ERROR_SUCCESS)
-            return;
-        SetString(hKey, nullptr, m_path);
-        SetString(hKey, L"ThreadingModel", m_threadingModel);
-        ::RegCloseKey(hKey);
+        if (m_bHidden && ::RegCreateKeyExW(HKEY_CLASSES_ROOT, m_key.c_str(), 0, nullptr, 0, KEY_WRITE | m_view, nullptr,
+                                           &hKey, nullptr) == ERROR_SUCCESS) {
+            SetString(hKey, nullptr, m_path);
+            SetString(hKey, L"ThreadingModel", m_threadingModel);
+            ::RegCloseKey(hKey);
+        }
     }
     CHiddenServer(const CHiddenServer&) = delete;
     CHiddenServer& operator=(const CHiddenServer&) = delete;
@@ -78,13 +78,11 @@ private:
     bool m_bHidden = false;
 };
 
-// One program of the two builds, and the registry view of its own bitness.
+// One program of the two builds.
 struct Program {
     const char* name;
     bool bX64;
 };
-
-void PrintTo(const Program& program, std::ostream* pStream) { *pStream << program.name; }
 
 class BitnessTest : public UiTest, public ::testing::WithParamInterface<Program> {
 protected:
@@ -96,8 +94,9 @@ protected:
     bool RunsUnderWow64() const {
         BOOL bWow64 = FALSE;
         HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, m_app.ProcessId());
-        if (hProcess) ::IsWow64Process(hProcess, &bWow64);
-        if (hProcess) ::CloseHandle(hProcess);
+        if (!hProcess) return false;
+        ::IsWow64Process(hProcess, &bWow64);
+        ::CloseHandle(hProcess);
         return bWow64 != FALSE;
     }
 };
