@@ -5,13 +5,17 @@
 # measured side by side in the same run. Targets that are missed are reported, not failed. The
 # machine's load average is printed with each benchmark: figures taken under load are noisy.
 # The command fails only when a benchmark could not run.
-# Usage: scripts/bench.sh [build-folder]   (default build/release, the release preset's folder)
+# Usage: scripts/bench.sh [--x86] [build-folder]   (default build/release, the release preset's
+# folder; with --x86 the x86 program's, build/release-x86)
 set -e
 cd "$(dirname "$0")/.."
-build=${1:-build/release}
+preset=release
+[ "${1:-}" = --x86 ] && { preset=release-x86; shift; }
+build=${1:-build/$preset}
 ./scripts/deps.sh
-cmake --preset release -B "$build" >/dev/null
+cmake --preset $preset -B "$build" >/dev/null
 cmake --build "$build"
+[ $preset = release ] || ./scripts/wine32-check.sh
 ./scripts/prefix.sh "$build" headless
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k 2>/dev/null || true' EXIT

@@ -15,3 +15,7 @@ if [ -n "$missing" ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
+
+# The x86 build's compiler and Wine's 32-bit side. The x64 program needs neither, so a failure
+# there (said plainly by deps-x86.sh) stops only the x86 half of the test command.
+"$(dirname "$0")/deps-x86.sh" || echo "deps.sh: the x86 side is incomplete (see above)" >&2

@@ -1,14 +1,26 @@
 #!/bin/sh
 # Prepares the Wine prefix of a build folder: creates it once (win64, no Mono or Gecko),
 # chooses the graphics driver, starts a persistent wineserver with its output detached
-# and registers the test bed.  Usage: prefix.sh <build-dir> headless|display
+# and registers the test bed.  Usage: prefix.sh <build-dir> headless|display [<other-build-dir>]
+# A second build folder of the other bitness registers its test bed in the same prefix too
+# (each bitness in its own registry view): the x86 build's tests across bitnesses need both.
 set -e
 build=$(cd "$1" && pwd)
 mode=${2:-headless}
+other=${3:+$(cd "$3" && pwd)}
 export WINEPREFIX="$build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# A prefix made before Wine's 32-bit side was installed runs no 32-bit program ("could not load
+# kernel32.dll"): its SysWOW64 stays empty. Once that side runs here it is made again.
+if [ -f "$WINEPREFIX/.lathmere-ready" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+   "$(dirname "$0")/wine32-check.sh" >/dev/null 2>&1; then
+  echo "Wine prefix $WINEPREFIX lacks the 32-bit side: making it again"
+  wineserver -k 2>/dev/null || true
+  rm -f "$WINEPREFIX/.lathmere-ready"
+fi
 
 if [ ! -f "$WINEPREFIX/.lathmere-ready" ]; then
   echo "Creating Wine prefix $WINEPREFIX"
@@ -35,6 +47,13 @@ wineserver -w 2>/dev/null || true
 wineserver -p </dev/null >/dev/null 2>&1
 # The first Wine process starts the prefix's services; start them here, detached, not from a test.
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+if [ -n "$other" ]; then
+  if [ -f "$other/bin/tbsetup.exe" ]; then
+    wine "$other/bin/tbsetup.exe" </dev/null
+  else
+    echo "prefix.sh: $other/bin/tbsetup.exe not built; its test bed not registered" >&2
+  fi
+fi
 if [ -f "$build/bin/tbsetup.exe" ]; then
   wine "$build/bin/tbsetup.exe" </dev/null
 else

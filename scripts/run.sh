@@ -4,12 +4,16 @@
 # inside the prefix). With a display the dialog opens there. Without one it runs on a virtual
 # display (Xvfb), walks the main road (build, play a few seconds, stop, show graph, close) and
 # saves screenshots in build/debug/screenshots.
+# --x86: the same with the x86 program (for writers built for 32 bits), in build/debug-x86.
 set -e
 cd "$(dirname "$0")/.."
+preset=debug
+[ "${1:-}" = --x86 ] && preset=debug-x86
 ./scripts/deps.sh
-cmake --preset debug >/dev/null
-cmake --build --preset debug
-build=build/debug
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset
+build=build/$preset
+[ $preset = debug ] || ./scripts/wine32-check.sh
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 stop_all() {
   wineserver -k 2>/dev/null || true

@@ -30,4 +30,6 @@ status=0
 # A filter given on the command line may match none of them.
 if [ $# -gt 0 ]; then set -- --no-tests=ignore "$@"; fi
 ./scripts/ctest-retry.py release "$@" || status=1
+# The x86 program: its own builds, prefixes and runs of the product's suites.
+./scripts/test-x86.sh "$@" || status=1
 exit $status

@@ -13,8 +13,32 @@ namespace {
 constexpr LONGLONG kUnitsPerSecond = 10000000;  // REFERENCE_TIME: 100 ns
 constexpr long kBuffers = 4;
 
+// a * b / c, truncated, exact while the quotient fits in 64 bits: times in 100 ns units times
+// counter rates overflow 64 bits, so the product is kept in 128 (two halves; x86 compilers have
+// no 128-bit integer) and divided one bit at a time.
+ULONGLONG ScaleDownMagnitudes(ULONGLONG a, ULONGLONG b, ULONGLONG c) {
+    const ULONGLONG aLo = a & 0xFFFFFFFF, aHi = a >> 32, bLo = b & 0xFFFFFFFF, bHi = b >> 32;
+    const ULONGLONG ll = aLo * bLo, lh = aLo * bHi, hl = aHi * bLo;
+    const ULONGLONG mid = (ll >> 32) + (lh & 0xFFFFFFFF) + (hl & 0xFFFFFFFF);
+    const ULONGLONG hi = aHi * bHi + (lh >> 32) + (hl >> 32) + (mid >> 32);
+    const ULONGLONG lo = (mid << 32) | (ll & 0xFFFFFFFF);
+    ULONGLONG remainder = hi % c, quotient = 0;  // c < 2^63, so the remainder's shift cannot overflow
+    for (int bit = 63; bit >= 0; --bit) {
+        remainder = (remainder << 1) | ((lo >> bit) & 1);
+        quotient <<= 1;
+        if (remainder >= c) {
+            remainder -= c;
+            quotient |= 1;
+        }
+    }
+    return quotient;
+}
+
+ULONGLONG Magnitude(LONGLONG v) { return v < 0 ? 0 - static_cast<ULONGLONG>(v) : static_cast<ULONGLONG>(v); }
+
 LONGLONG ScaleDown(LONGLONG a, LONGLONG b, LONGLONG c) {
-    return static_cast<LONGLONG>(static_cast<__int128>(a) * b / c);
+    const ULONGLONG q = ScaleDownMagnitudes(Magnitude(a), Magnitude(b), Magnitude(c));
+    return ((a < 0) != (b < 0)) != (c < 0) ? -static_cast<LONGLONG>(q) : static_cast<LONGLONG>(q);
 }
 
 LONGLONG PerformanceCounter() {

@@ -37,7 +37,7 @@ struct WriterConfig {
     IdentityString number{false, L"2.1.0.7"};
     IdentityString dateTime{false, L"2024-05-17 10:30:00"};
     int eType = 1;  // release
-    int eOS = 1;    // 64-bit
+    int eOS = sizeof(void*) == 8 ? 1 : 0;  // the platform this stand-in was built for
     // Behaviour for tests.
     HRESULT rghrResult[wmCount] = {};
     bool bFailedGetterWrites = true;

@@ -24,7 +24,7 @@
 //   number=<text>         GetNumber (2.1.0.7)
 //   date=<text>           GetDateTime (2024-05-17 10:30:00)
 //   type=<n>              GetType: 0 debug, other release (1)
-//   os=<n>                GetOS: 0 32-bit, other 64-bit (1)
+//   os=<n>                GetOS: 0 32-bit, other 64-bit (the stand-in's own: 1, or 0 on x86)
 //   failout=write|keep    whether a getter whose result is a failure still writes the current
 //                         value (write) or leaves the caller's variable untouched (keep) (write)
 //   busy=<hr>             when not S_OK: every setter called while the filter is paused or

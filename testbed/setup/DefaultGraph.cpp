@@ -21,13 +21,18 @@ std::vector<uint8_t> Bytes(const char* pszText) {
     return std::vector<uint8_t>(pszText, pszText + std::strlen(pszText));
 }
 
-// The writer's identity as the writer stand-in reads it from its filter data.
+// The writer's identity as the writer stand-in reads it from its filter data. Its platform is
+// that of this build, whose writer this program registers: 64-bit, or 32-bit in the x86 build.
 const char kWriterIdentity[] =
     "name=Lathmere MPEG-4 Writer\n"
     "number=2.1.0.7\n"
     "date=2024-05-17 10:30:00\n"
     "type=1\n"
+#ifdef _WIN64
     "os=1\n";
+#else
+    "os=0\n";
+#endif
 
 // Creates every missing folder of a path, from the drive down.
 HRESULT CreateFolders(const std::wstring& folder) {

@@ -95,12 +95,11 @@ private:
 // Ends whatever dialog of this thread still runs after 10 s, with kWatchdogCode, so a dialog
 // whose messages reach nothing fails the test instead of hanging it.
 const INT_PTR kWatchdogCode = 0x5EAD;
-void CALLBACK EndStuckDialog(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND hWnd, LPARAM) -> BOOL {
-        ::EndDialog(hWnd, kWatchdogCode);
-        return TRUE;
-    }, 0);
+BOOL CALLBACK EndDialogWindow(HWND hWnd, LPARAM) {
+    ::EndDialog(hWnd, kWatchdogCode);
+    return TRUE;
 }
+void CALLBACK EndStuckDialog(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::GetCurrentThreadId(), EndDialogWindow, 0); }
 
 // Attaching the object to its window takes nothing that can run out: with no atom left for a
 // window property's name, the dialog still routes its messages and ends.

@@ -36,7 +36,11 @@ ULONG_PTR StackPointer(DWORD dwThreadId) {
     context.ContextFlags = CONTEXT_CONTROL;
     ULONG_PTR rsp = 0;
     if (::SuspendThread(hThread) != static_cast<DWORD>(-1)) {
+#ifdef _WIN64
         if (::GetThreadContext(hThread, &context)) rsp = context.Rsp;
+#else
+        if (::GetThreadContext(hThread, &context)) rsp = context.Esp;
+#endif
         ::ResumeThread(hThread);
     }
     ::CloseHandle(hThread);

@@ -235,7 +235,7 @@ double NetPrivateBytes() {
 // downs are larger than a few kilobytes). Prints the growth every tenth of the clients.
 double ServeAndMeasure(IGraphBuilder* pGraph, int cClients, int* pcFailed) {
     const double cbStart = NetPrivateBytes();
-    std::printf("after warm-up: private %zu KB, threads %lu\n", PrivateBytes() / 1024, OwnThreads());
+    std::printf("after warm-up: private %zu KB, threads %lu\n", static_cast<size_t>(PrivateBytes() / 1024), OwnThreads());
     std::vector<double> samples;
     for (int i = 1; i <= cClients; ++i) {
         const std::string failure = ServeOneClient(pGraph);

@@ -20,7 +20,7 @@ DialogDriver::~DialogDriver() {
 }
 
 bool DialogDriver::Start(std::string* pError) {
-    std::wstring path = test::BinDir() + L"\\" + kProgram;
+    const std::wstring path = m_program.empty() ? test::BinDir() + L"\\" + kProgram : m_program;
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);

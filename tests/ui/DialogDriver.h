@@ -21,6 +21,8 @@ public:
 
     // Starts the program and waits for its dialog; false (with the reason) when either fails.
     bool Start(std::string* pError);
+    // The program Start runs: LathmereTest.exe beside the test unless another path is given.
+    void SetProgram(const std::wstring& path) { m_program = path; }
 
     HWND Dialog() const { return m_hWndDialog; }
     HWND Item(int nId) const { return ::GetDlgItem(m_hWndDialog, nId); }
@@ -65,6 +67,7 @@ private:
     bool FindDialog();
     void PostKey(HWND hWnd, UINT vk) const;
 
+    std::wstring m_program;
     PROCESS_INFORMATION m_pi = {};
     HWND m_hWndDialog = nullptr;
 };

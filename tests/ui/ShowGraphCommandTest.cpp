@@ -276,6 +276,36 @@ TEST_F(ShowGraphCommandTest, GraphEditBesideProppageIsStartedWithoutAPathValue) 
     EXPECT_EQ(1u, CountPrefix(State(), Connected()));
 }
 
+#ifndef _WIN64
+// Only the 64-bit GraphEdit installed, and "Path" (read by this x86 program in the 32-bit view)
+// naming it. Everything crosses bitnesses: the program finds GraphEdit's window, list and
+// buttons; GraphEdit reads the program's graph through the running object table; its releases
+// on the way out are answered in the program's apartment. X64_BIN_DIR: the x64 build's binaries.
+TEST_F(ShowGraphCommandTest, X64GraphEditNamedByPathShowsTheGraphOfThisX86Program) {
+    const std::wstring graphEdit = X64_BIN_DIR L"\\graphedt.exe";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(graphEdit.c_str())) << "the x64 build is not built";
+    const wchar_t kGraphEditKey[] = L"Software\\Microsoft\\Shared Tools\\Graphedit";
+    CSavedRegistryValue path(HKEY_LOCAL_MACHINE, kGraphEditKey, L"Path");
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, kGraphEditKey, L"Path", REG_SZ, graphEdit.c_str(),
+                                               static_cast<DWORD>((graphEdit.size() + 1) * sizeof(wchar_t))));
+
+    HANDLE hGraphEdit = BuildAndShow();
+    ASSERT_NE(nullptr, hGraphEdit);
+    wchar_t szImage[MAX_PATH];
+    DWORD cch = MAX_PATH;
+    EXPECT_TRUE(::QueryFullProcessImageNameW(hGraphEdit, 0, szImage, &cch));
+    BOOL bWow64 = TRUE;
+    EXPECT_TRUE(::IsWow64Process(hGraphEdit, &bWow64));
+    ::CloseHandle(hGraphEdit);
+    EXPECT_EQ(NormalisedPath(graphEdit), NormalisedPath(std::wstring(szImage, cch)));
+    EXPECT_FALSE(bWow64) << "GraphEdit runs as a 32-bit process";
+
+    m_app.PressCloseBox();
+    ExpectCleanExit();
+    EXPECT_EQ(0u, FindPrefix(State(), "released filters=2 pins=2 ").find("released")) << FindPrefix(State(), "released");
+}
+#endif
+
 // ---- GraphEdit works on the graph it shows ----------------------------------------------------
 
 // Its toolbar and position slider ask the graph's state and position, here every 50 ms.
