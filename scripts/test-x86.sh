@@ -20,7 +20,11 @@ if ! why=$(./scripts/wine32-check.sh); then
 fi
 ./scripts/prefix.sh build/debug-x86 headless build/debug
 ./scripts/prefix.sh build/release-x86 headless build/release
-trap 'for b in debug-x86 release-x86; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
+. ./scripts/keeper.sh
+trap 'keeper_stop_all; for b in debug-x86 release-x86; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
+trap 'exit 130' INT TERM
+keeper_start build/debug-x86
+keeper_start build/release-x86
 status=0
 ./scripts/ctest-retry.py debug-x86 "$@" || status=1
 ./scripts/ctest-retry.py release-x86 "$@" || status=1
