@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 preset=release
 [ "${1:-}" = --x86 ] && { preset=release-x86; shift; }
 build=${1:-build/$preset}
-./scripts/deps.sh
+./scripts/deps.sh $([ $preset = release ] || echo --x86)
 cmake --preset $preset -B "$build" >/dev/null
 cmake --build "$build"
 [ $preset = release ] || ./scripts/wine32-check.sh

@@ -29,21 +29,19 @@ try_install() {
   apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=600 "$@" >/dev/null
 }
 
-# Installed amd64 libraries that must match an i386 twin ("Multi-Arch: same").
-amd64_twins() {
-  dpkg-query -W -f='${Package}:${Architecture} ${Multi-Arch} ${db:Status-Abbrev}\n' |
-    awk '$1 ~ /:amd64$/ && $2 == "same" && $3 == "ii" { print $1 }'
-}
-
-# Names each library wine32 needs whose i386 package on offer differs from the amd64 one
-# installed.
-explain_mismatch() {
+# The installed amd64 libraries ("Multi-Arch: same") whose i386 twins wine32 needs, with their
+# versions, in $tmp.inst.
+list_twins() {
   apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
       --no-replaces --no-enhances $FOREIGN 2>/dev/null | sed -n 's/^\([a-z0-9][^ ]*\):i386$/\1/p' |
     sort -u >"$tmp.needed"
   dpkg-query -W -f='${Package} ${Architecture} ${Multi-Arch} ${db:Status-Abbrev} ${Version}\n' |
     awk '$2 == "amd64" && $3 == "same" && $4 == "ii" { print $1, $5 }' | sort |
     join - "$tmp.needed" >"$tmp.inst"
+}
+
+# Names each of those whose i386 package on offer differs from the amd64 one installed.
+explain_mismatch() {
   # shellcheck disable=SC2046  # one argument per package
   apt-cache policy $(awk '{ print $1 ":i386" }' "$tmp.inst") 2>/dev/null |
     awk '/^[^ ].*:i386:$/ { name = substr($1, 1, length($1) - 6) }
@@ -74,13 +72,15 @@ update_lists
 try_install $foreign && exit 0
 
 echo "deps-x86: the install failed; upgrading the amd64 libraries that lag their i386 twins" >&2
+list_twins
 # shellcheck disable=SC2046
-try_install --only-upgrade $(amd64_twins) || true
+[ ! -s "$tmp.inst" ] || try_install --only-upgrade $(awk '{ print $1 ":amd64" }' "$tmp.inst") || true
 # shellcheck disable=SC2086
 try_install $foreign && exit 0
 
 echo "deps-x86: could not install$foreign." >&2
 echo "deps-x86: multiarch needs these libraries at one version for amd64 and i386:" >&2
+list_twins
 explain_mismatch
 echo "deps-x86: an i386 version older than amd64 means the i386 lists lag (one failed to" >&2
 echo "deps-x86: arrive, or a mirror is in the middle of a sync): run apt-get update again later." >&2

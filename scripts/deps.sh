@@ -1,5 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the demo need, if any is missing.
+# Usage: deps.sh [--x86]
 # (clang: the fuzzer and the second compiler's check; python3: the test command's helpers.)
 # clang is the release's own (the unversioned packages: clang 14 on Debian 12, 19 on 13), so
 # nothing here names a version that only one release has; scripts call it as clang++.
@@ -16,6 +17,8 @@ if [ -n "$missing" ]; then
   apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
 
-# The x86 build's compiler and Wine's 32-bit side. The x64 program needs neither, so a failure
-# there (said plainly by deps-x86.sh) stops only the x86 half of the test command.
-"$(dirname "$0")/deps-x86.sh" || echo "deps.sh: the x86 side is incomplete (see above)" >&2
+# --x86: also the x86 build's compiler and Wine's 32-bit side. The x64 program needs neither, so
+# a failure there (said plainly by deps-x86.sh) stops only what needs the x86 side.
+if [ "${1:-}" = --x86 ]; then
+  "$(dirname "$0")/deps-x86.sh" || echo "deps.sh: the x86 side is incomplete (see above)" >&2
+fi

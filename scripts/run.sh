@@ -9,7 +9,7 @@ set -e
 cd "$(dirname "$0")/.."
 preset=debug
 [ "${1:-}" = --x86 ] && preset=debug-x86
-./scripts/deps.sh
+./scripts/deps.sh ${1:-}
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset
 build=build/$preset

@@ -6,7 +6,7 @@
 # LT_TEST_RETRY=0 turns off the one retry of a test that met Wine's launch error 1359.
 set -e
 cd "$(dirname "$0")/.."
-./scripts/deps.sh
+./scripts/deps.sh --x86
 cmake --preset debug >/dev/null
 cmake --build --preset debug
 cmake --preset release >/dev/null
