@@ -54,7 +54,14 @@ missing=""
 for p in $NATIVE; do installed "$p" || missing="$missing $p"; done
 foreign=""
 for p in $FOREIGN; do installed "$p" || foreign="$foreign $p"; done
-[ -n "$missing$foreign" ] || exit 0
+# Wine's 32-bit side is a 32-bit Linux program: on a kernel that runs none, installing it (the
+# i386 architecture, a second set of package lists) would take minutes and give nothing.
+if [ -n "$foreign" ] && ! "$(dirname "$0")/kernel-runs-x86.sh"; then
+  echo "deps-x86: not installing$foreign: this machine's kernel runs no 32-bit programs (IA-32 emulation off)" >&2
+  foreign=""
+  no_foreign=1
+fi
+[ -n "$missing$foreign" ] || exit ${no_foreign:-0}
 tmp=$(mktemp)
 trap 'rm -f "$tmp" "$tmp".*' EXIT
 
@@ -67,7 +74,7 @@ update_lists
 # The compiler is an amd64 package: it does not wait for the i386 side.
 # shellcheck disable=SC2086
 [ -z "$missing" ] || try_install $missing
-[ -n "$foreign" ] || exit 0
+[ -n "$foreign" ] || exit ${no_foreign:-0}
 # shellcheck disable=SC2086
 try_install $foreign && exit 0
 
