@@ -13,7 +13,7 @@ preset=release
 [ "${1:-}" = --x86 ] && { preset=release-x86; shift; }
 build=${1:-build/$preset}
 ./scripts/deps.sh $([ $preset = release ] || echo --x86)
-cmake --preset $preset -B "$build" >/dev/null
+cmake --preset $preset -B "$build" -DLT_TESTS=ON >/dev/null
 cmake --build "$build"
 [ $preset = release ] || ./scripts/wine32-check.sh
 ./scripts/prefix.sh "$build" headless
