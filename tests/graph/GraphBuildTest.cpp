@@ -27,8 +27,6 @@ const char kSourceAndWriter[] =
     "connect 0001 \"Out\" 0002 \"In\" stream null 1 0 65536 none\n"
     "clock 0000\n";
 
-const wchar_t kFilters[] = L"testfilters.dll";
-
 [[maybe_unused]] std::wstring Expected(const wchar_t* pszMessage) { return std::wstring(L"!L\"") + pszMessage + L"\""; }
 
 class BuildGraphTest : public ::testing::Test {
@@ -158,13 +156,13 @@ TEST_F(BuildGraphTest, LoadThatFailsHalfWayKeepsThePartlyLoadedGraph) {
     EXPECT_HR(REGDB_E_CLASSNOTREG, graph.BuildGraph(path.c_str()));
     EXPECT_FALSE(graph.IsEmpty());
     EXPECT_FALSE(HoldsWriter(graph));
-    EXPECT_GE(test::LiveObjects(kFilters), 1);  // the source made it into the graph
+    EXPECT_GE(test::LiveObjects(test::kFiltersDll), 1);  // the source made it into the graph
 #ifdef _DEBUG
     EXPECT_EQ(Expected(L"CGraph::BuildFromGRFFile(): Can't load data from .grf file"),
               m_asserts.Expressions(L"Graph").at(0));
 #endif
     graph.Clear();
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
 }
 
 TEST_F(BuildGraphTest, GraphWithoutWriterGivesSFalse) {
@@ -313,7 +311,7 @@ TEST_F(BuildGraphTest, ClassQueryThatDoesNotAnswerSOkEndsTheSearchWithItsStatus)
                   m_asserts.Expressions(L"Graph"));
 #endif
         EXPECT_FALSE(graph.IsEmpty());
-        EXPECT_EQ(1, test::LiveObjects(kFilters));  // the loaded writer, held by the graph only
+        EXPECT_EQ(1, test::LiveObjects(test::kFiltersDll));  // the loaded writer, held by the graph only
         BOOL b = 7;
         EXPECT_HR(E_FAIL, graph.GetSharedAccess(&b));
         EXPECT_EQ(7, b);
@@ -323,7 +321,7 @@ TEST_F(BuildGraphTest, ClassQueryThatDoesNotAnswerSOkEndsTheSearchWithItsStatus)
         EXPECT_HR(E_FAIL, graph.SetNonDrop(TRUE));
         EXPECT_EQ(0, graph.GetWritten());
         graph.Clear();
-        EXPECT_EQ(0, test::LiveObjects(kFilters));
+        EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
     }
 }
 

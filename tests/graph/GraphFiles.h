@@ -14,4 +14,7 @@ std::wstring WriteGraphFile(const std::wstring& dir, const std::wstring& name, c
 // The test bed DLL's count of live COM objects (0 when the DLL is not loaded).
 LONG LiveObjects(const wchar_t* pszDll);
 
+// The test bed's filters (the writer and the source stand-ins), for LiveObjects.
+inline constexpr wchar_t kFiltersDll[] = L"testfilters.dll";
+
 }  // namespace test

@@ -14,8 +14,6 @@
 
 namespace {
 
-const wchar_t kFilters[] = L"testfilters.dll";
-
 LONGLONG FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
@@ -132,7 +130,7 @@ TEST_F(GraphPlaybackTest, ClearOfARunningGraphReleasesItAndItsThreads) {
     WaitForWritten(m_graph, 0, 3000);
     m_graph.Clear();
     EXPECT_TRUE(m_graph.IsEmpty());
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
     // The source's streaming thread is gone once the graph is released.
     EXPECT_LE(ThreadsWithin(1000, cThreadsBefore), cThreadsBefore);
 }
@@ -183,7 +181,7 @@ TEST_F(GraphPlaybackTest, ClearAfterARunRefusedForTheSinkReturnsAndReleasesEvery
     }
     ::CloseHandle(hHeld);
     EXPECT_TRUE(m_graph.IsEmpty());
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
     EXPECT_LE(ThreadsWithin(1000, cThreadsBefore), cThreadsBefore);
 }
 

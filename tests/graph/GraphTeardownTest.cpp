@@ -16,7 +16,6 @@
 
 namespace {
 
-const wchar_t kFilters[] = L"testfilters.dll";
 const wchar_t kGraphs[] = L"grfpersist.dll";
 
 const char kCreated[] = "FilterGraph created\n";
@@ -49,11 +48,11 @@ TEST_F(GraphTeardownTest, ClearReleasesEveryReference) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
     EXPECT_EQ(1, test::LiveObjects(kGraphs));
-    EXPECT_GT(test::LiveObjects(kFilters), 0);
+    EXPECT_GT(test::LiveObjects(test::kFiltersDll), 0);
     graph.Clear();
     EXPECT_TRUE(graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
     EXPECT_EQ(0, graph.GetWritten());
 }
 
@@ -74,11 +73,11 @@ TEST_F(GraphTeardownTest, SecondClearAndClearOfAnEmptyObjectChangeNothing) {
 TEST_F(GraphTeardownTest, TwoBuildsInARowHoldOneGraphManager) {
     CGraph graph;
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
-    LONG cFilters = test::LiveObjects(kFilters);
+    LONG cFilters = test::LiveObjects(test::kFiltersDll);
     ASSERT_HR(S_OK, graph.BuildGraph(m_path.c_str()));
     EXPECT_EQ(std::string(kCreated) + kReleased + kCreated, Journal());
     EXPECT_EQ(1, test::LiveObjects(kGraphs));
-    EXPECT_EQ(cFilters, test::LiveObjects(kFilters));
+    EXPECT_EQ(cFilters, test::LiveObjects(test::kFiltersDll));
 }
 
 TEST_F(GraphTeardownTest, DestructorReleasesWhatIsStillHeld) {
@@ -88,7 +87,7 @@ TEST_F(GraphTeardownTest, DestructorReleasesWhatIsStillHeld) {
         ASSERT_HR(S_OK, graph.Run());
     }
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
 }
 
 // Clear stops a running graph before it lets go: a viewer that ended without letting go keeps
@@ -107,7 +106,7 @@ TEST_F(GraphTeardownTest, ClearOfARunningGraphStopsItBeforeTheRelease) {
                   kReleased,
               Journal());
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
 }
 
 // Without IMediaEventEx there is no notification window to detach: reported, and the graph
@@ -123,7 +122,7 @@ TEST_F(GraphTeardownTest, ClearWithoutMediaEventExReportsAndStillReleases) {
 #endif
     EXPECT_TRUE(graph.IsEmpty());
     EXPECT_EQ(0, test::LiveObjects(kGraphs));
-    EXPECT_EQ(0, test::LiveObjects(kFilters));
+    EXPECT_EQ(0, test::LiveObjects(test::kFiltersDll));
 }
 
 }  // namespace

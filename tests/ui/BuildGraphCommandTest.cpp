@@ -12,9 +12,6 @@ namespace {
 const int kSwitchedControls[] = {kSharedAccess, kMdatMode, kInterleaving, kInterleavingSpin, kNonDrop,
                                  kSaveBreaksOnly, kPlay, kPause, kStop};
 
-// A writer whose every option is set, under a name of its own.
-const std::vector<std::string> kAllSet = {"sharedaccess=1", "mdatmode=1", "longdur=1", "interleaving=750",
-                                          "nondrop=1", "savebreaksonly=1"};
 const std::vector<std::string> kIdentity = {"name=UI Writer", "number=3.4.5", "date=2024-01-02 03:04:05", "type=0",
                                             "os=1"};
 const wchar_t kIdentityCaption[] = L"Test for UI Writer [Debug 64] v.3.4.5 (2024-01-02 03:04:05)";

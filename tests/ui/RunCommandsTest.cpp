@@ -12,10 +12,6 @@
 namespace ui {
 namespace {
 
-const int kCheckBoxes[] = {kSharedAccess, kMdatMode, kLongDur, kNonDrop, kSaveBreaksOnly};
-const std::vector<std::string> kAllSet = {"sharedaccess=1", "mdatmode=1", "longdur=1", "interleaving=750",
-                                          "nondrop=1", "savebreaksonly=1"};
-
 class UiPlayTest : public UiTest {
 protected:
     // Builds a writer-only graph with this configuration; returns the journal lines so far.

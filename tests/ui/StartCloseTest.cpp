@@ -13,7 +13,6 @@ namespace {
 using UiStartTest = UiTest;
 using UiCloseTest = UiTest;
 
-const int kCheckBoxes[] = {kSharedAccess, kMdatMode, kLongDur, kNonDrop, kSaveBreaksOnly};
 const int kAlwaysEnabled[] = {kLoad, kFile, kLongDur, kBuildGraph, kShowGraph};
 const int kDisabledUntilBuilt[] = {kSharedAccess, kMdatMode,  kInterleaving, kInterleavingSpin, kNonDrop,
                                    kSaveBreaksOnly, kPlay, kPause, kStop};

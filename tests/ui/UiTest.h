@@ -20,6 +20,11 @@ enum ControlId {
     kLongDur = 207, kNonDrop = 208, kSaveBreaksOnly = 209, kBuildGraph = 210, kShowGraph = 211, kWritten = 212,
     kPlay = 220, kPause = 221, kStop = 222
 };
+inline constexpr int kCheckBoxes[] = {kSharedAccess, kMdatMode, kLongDur, kNonDrop, kSaveBreaksOnly};
+
+// A writer configuration with every option set.
+inline const std::vector<std::string> kAllSet = {"sharedaccess=1",   "mdatmode=1", "longdur=1",
+                                                 "interleaving=750", "nondrop=1",  "savebreaksonly=1"};
 
 // The lines of a text file another process appends to (LF-ended; a last line without LF is left out).
 std::vector<std::string> ReadLines(const std::wstring& path);
