@@ -14,10 +14,14 @@ cmake --build --preset release
 # The product's sources with clang for the same target, in both configurations' flags.
 ./scripts/clang-check.py build/debug
 ./scripts/clang-check.py build/release
-# The .grf parser, natively under ASan/UBSan: its corpus once, then a minute of fuzzing.
-./scripts/fuzz.sh 60
+# The .grf parser, natively under ASan/UBSan: its corpus once, then a minute of fuzzing, on one
+# core; the Wine prefixes are prepared on the other meanwhile.
+./scripts/fuzz.sh 60 &
+fuzzing=$!
+trap 'kill $fuzzing 2>/dev/null || true' EXIT
 ./scripts/prefix.sh build/debug headless
 ./scripts/prefix.sh build/release headless
+wait $fuzzing
 . ./scripts/keeper.sh
 trap 'keeper_stop_all; for b in debug release; do WINEPREFIX="$PWD/build/$b/wineprefix" wineserver -k 2>/dev/null || true; done' EXIT
 trap 'exit 130' INT TERM
