@@ -3,9 +3,12 @@
 Wine's own.
 
 Wine 8 now and then fails CreateProcessW with ERROR_INTERNAL_ERROR (1359) for no reason of
-ours. A test whose output shows it is run once more on its own; any other failure, or a second
-failure of the same test, fails the run. Every retry is printed with the test's name and the
-fault, and the summary counts them.
+ours: the new process ends before Wine has started it. ctest's own launch of a test binary
+fails now and then too: the test fails with no output at all, over in a few hundredths of a
+second, less than Wine needs to start any program here (and every test binary prints before it
+does anything), so none of the test's code ran. A test that shows either is run once more on
+its own; any other failure, or a second failure of the same test, fails the run. Every retry is
+printed with the test's name and the fault, and the summary counts them.
 
 Wine's COM runtime can also deadlock a process serving another process's calls (a released
 stub's RpcServerUnregisterIf loses its wake-up; tests/soak/PlatformDeadlock.h). The test bed's
@@ -26,14 +29,18 @@ import xml.etree.ElementTree as ET
 # "CreateProcessW failed, error 1359"; a launch by the product (GraphEdit from "Show graph")
 # comes back as HRESULT_FROM_WIN32(ERROR_INTERNAL_ERROR), printed in hex.
 LAUNCH_ERROR = re.compile(r"CreateProcessW failed, error 1359\b|0x8007054F\b", re.IGNORECASE)
+# A whole test launch takes 0.11 s at the least here; a silent one took 0.01 to 0.02 s.
+SILENT_LAUNCH_SECONDS = 0.1
 # What the soak prints when the program it drives, or soak_remote, stopped in that deadlock.
 COM_DEADLOCK = re.compile(r"^platform deadlock: .*RpcServerUnregisterIf", re.MULTILINE)
 
 
-def platform_fault(output):
-    """The name of the platform fault the output shows, or None."""
+def platform_fault(output, seconds):
+    """The name of the platform fault a failed test's output and time show, or None."""
     if LAUNCH_ERROR.search(output):
         return "CreateProcessW error 1359"
+    if not output.strip() and seconds < SILENT_LAUNCH_SECONDS:
+        return f"Wine started no test binary: no output, {seconds:.2f} s"
     return None
 
 
@@ -43,13 +50,13 @@ def run_ctest(preset, args, junit):
 
 
 def failed_tests(junit):
-    """(name, output) of every test that ran and failed, from ctest's JUnit file."""
+    """(name, output, seconds) of every test that ran and failed, from ctest's JUnit file."""
     if not os.path.exists(junit):
         return []
     failed = []
     for case in ET.parse(junit).getroot().iter("testcase"):
         if case.get("status") == "fail" or case.find("failure") is not None:
-            failed.append((case.get("name"), case.findtext("system-out") or ""))
+            failed.append((case.get("name"), case.findtext("system-out") or "", float(case.get("time", "0"))))
     return failed
 
 
@@ -80,11 +87,12 @@ def main():
             print(f"ctest-retry: ctest --preset {preset} failed (exit {code}) before any test failed")
             return 1
         retried, failures = [], []
-        for name, output in failed:
-            fault = platform_fault(output)
+        for name, output, seconds in failed:
+            fault = platform_fault(output, seconds)
             if not retry or not fault:
-                deadlock = COM_DEADLOCK.search(output)
-                failures.append(name + (" (Wine's COM deadlock in RpcServerUnregisterIf)" if deadlock else ""))
+                if not fault and COM_DEADLOCK.search(output):
+                    fault = "Wine's COM deadlock in RpcServerUnregisterIf"
+                failures.append(name + (f" ({fault})" if fault else ""))
                 continue
             print(f"retry: {name} ({fault})", flush=True)
             retried.append(name)
