@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the x86 build needs beside the x64 one, if any is missing: mingw-w64's i686
 # compiler and Wine's 32-bit side (wine32, an i386 package, so the machine gets the i386
-# architecture first).
+# architecture first), with its preloader as for the 64-bit side (deps.sh says why).
 #
 # Multiarch needs every shared library at one version for both architectures. A package list
 # that failed to arrive (a mirror in the middle of a sync) leaves the i386 libraries behind
@@ -12,7 +12,7 @@
 set -e
 export DEBIAN_FRONTEND=noninteractive
 NATIVE="g++-mingw-w64-i686-posix binutils-mingw-w64-i686"
-FOREIGN="wine32:i386"
+FOREIGN="wine32:i386 wine32-preloader:i386"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 

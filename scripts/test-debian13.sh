@@ -96,7 +96,7 @@ mount_for_run
 echo "test-debian13: Debian $(cat "$root/etc/debian_version") in $root, running ${command[*]} $*"
 # In the background, so that an interrupt or TERM is handled at once (the trap ends what runs).
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  LANG=C.UTF-8 TERM="${TERM:-dumb}" ${LT_TEST_RETRY:+LT_TEST_RETRY=$LT_TEST_RETRY} \
+  LANG=C.UTF-8 TERM="${TERM:-dumb}" \
   chroot "$root" /bin/sh -c 'cd /root/lathmere && exec "$@"' sh "${command[@]}" "$@" &
 wait $!
 if [ "${command[0]}" = ./scripts/run.sh ]; then

@@ -29,6 +29,6 @@ trap 'exit 130' INT TERM
 keeper_start build/debug-x86
 keeper_start build/release-x86
 status=0
-./scripts/ctest-retry.py debug-x86 "$@" || status=1
-./scripts/ctest-retry.py release-x86 "$@" || status=1
+./scripts/ctest-run.py debug-x86 "$@" || status=1
+./scripts/ctest-run.py release-x86 "$@" || status=1
 exit $status

@@ -3,7 +3,6 @@
 # sources with a second compiler (clang), fuzzes the .grf parser briefly, prepares a Wine
 # prefix per build and runs every test against Debug and the product's suites against Release.
 # Extra arguments go to both ctest runs (e.g. -R BuildGraph).
-# LT_TEST_RETRY=0 turns off the one retry of a test that met Wine's launch error 1359.
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh --x86
@@ -28,12 +27,12 @@ trap 'exit 130' INT TERM
 keeper_start build/debug
 keeper_start build/release
 status=0
-./scripts/ctest-retry.py debug "$@" || status=1
+./scripts/ctest-run.py debug "$@" || status=1
 # Release: the suites the release preset's label filter picks (the product's, and the
 # assertions' Release branch).
 # A filter given on the command line may match none of them.
 if [ $# -gt 0 ]; then set -- --no-tests=ignore "$@"; fi
-./scripts/ctest-retry.py release "$@" || status=1
+./scripts/ctest-run.py release "$@" || status=1
 # The x86 program: its own builds, prefixes and runs of the product's suites.
 ./scripts/test-x86.sh "$@" || status=1
 exit $status
